@@ -1,0 +1,4 @@
+#include "RunState.h"
+
+std::atomic<std::int32_t> g_runState{kRunStopped};
+int g_engineStarted = 0;

@@ -1,0 +1,151 @@
+#include "VelmorApp.h"
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+
+#include "FrameTimer.h"
+#include "OleApp.h"
+#include "OleException.h"
+#include "OleObjectFactory.h"
+#include "StartupPaths.h"
+#include "console/VelmorConsole.h"
+#include "engine/PlatformRecordFill.h"
+#include "log/Log.h"
+#include "resource.h"
+
+namespace {
+
+constexpr std::size_t kPathSize = 256;
+
+// An OLE string converted from an 8-bit path; owned, freed with the object.
+class OleString {
+public:
+    explicit OleString(const char* text) {
+        const int n = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+        if (n > 0) {
+            m_text.resize(static_cast<std::size_t>(n));
+            ::MultiByteToWideChar(CP_ACP, 0, text, -1, m_text.data(), n);
+        } else {
+            m_text.assign(1, L'\0');
+        }
+    }
+    wchar_t* Get() { return m_text.data(); }
+
+private:
+    std::wstring m_text;
+};
+
+// Registers the type library beside the executable's start tree; every
+// failure is silent by design (start-up goes on without a message).
+void RegisterTypeLibrary(const char* startDirectory) {
+    char typeLibPath[kPathSize];
+    char helpPath[kPathSize];
+    if (!JoinPath(typeLibPath, kPathSize, startDirectory, "\\System\\Velmor.tlb")) return;
+    if (!JoinPath(helpPath, kPathSize, startDirectory, "\\Help\\Velmor.hlp")) return;
+    OleString typeLibWide(typeLibPath);
+    OleString helpWide(helpPath);
+    ITypeLib* typeLib = nullptr;
+    if (::LoadTypeLib(typeLibWide.Get(), &typeLib) == S_OK) {
+        ::RegisterTypeLib(typeLib, typeLibWide.Get(), helpWide.Get());
+    }
+    if (typeLib) typeLib->Release();
+}
+
+}  // namespace
+
+const fw::MessageMapEntry VelmorApp::messageEntries[] = {
+    {WM_COMMAND, 0, ID_FILE_EXIT, fw::On<&VelmorApp::OnFileExit>},
+    {WM_COMMAND, 0, ID_WINDOW_NEW_CAMERA, fw::On<&VelmorApp::OnWindowNewCamera>},
+    {WM_COMMAND, 0, ID_HELP_ABOUT, fw::On<&VelmorApp::OnHelpAbout>},
+    {WM_COMMAND, 0, ID_WINDOW_CLOSE_ALL_CAMERAS, fw::On<&VelmorApp::OnWindowCloseAllCameras>},
+    {WM_COMMAND, 0, ID_HELP_WEB_SITE, fw::On<&VelmorApp::OnHelpWebSite>},
+    {WM_COMMAND, 0, ID_HELP_TOPICS, fw::On<&VelmorApp::OnHelpTopics>},
+    {WM_COMMAND, 0, ID_HELP_ORDERING, fw::On<&VelmorApp::OnHelpOrdering>},
+    {WM_COMMAND, 0, ID_HELP_ORDER_NOW, fw::On<&VelmorApp::OnHelpOrderNow>},
+    {WM_COMMAND, 0, ID_WINDOW_ALWAYS_ON_TOP, fw::On<&VelmorApp::OnWindowAlwaysOnTop>},
+    {WM_COMMAND, 0, ID_LOG_CLOSE, fw::On<&VelmorApp::OnLogClose>},
+    {WM_COMMAND, 0, ID_LOG_OPEN, fw::On<&VelmorApp::OnLogOpen>},
+    {WM_COMMAND, 0, ID_EDIT_COPY, fw::On<&VelmorApp::OnEditCopy>},
+    {WM_COMMAND, 0, ID_EDIT_PASTE, fw::On<&VelmorApp::OnEditPaste>},
+    {WM_COMMAND, 0, ID_HELP, fw::On<&fw::WinApp::OnHelp>},
+};
+
+const fw::MessageMap VelmorApp::messageMap = {nullptr, messageEntries};
+
+const fw::MessageMap* VelmorApp::GetMessageMap() const { return &messageMap; }
+
+VelmorApp::VelmorApp() = default;
+
+VelmorApp::~VelmorApp() = default;
+
+BOOL VelmorApp::InitInstance() {
+    // 1. The start directory: the directory the shell was started in. One that
+    // does not fit the buffer is not used (the working directory stays as it
+    // is and the type library is not registered).
+    char startDirectory[kPathSize] = {};
+    const DWORD n = ::GetCurrentDirectoryA(kPathSize, startDirectory);
+    const bool haveStart = n > 0 && n < kPathSize;
+    if (!haveStart) startDirectory[0] = '\0';
+
+    // 2. The working directory, start directory + "\system"; joined as is.
+    char workDirectory[kPathSize];
+    if (haveStart && JoinPath(workDirectory, kPathSize, startDirectory, "\\system"))
+        ::SetCurrentDirectoryA(workDirectory);  // result deliberately not tested
+
+    // 3. The camera window class.
+    m_pszCameraClass = fw::RegisterWndClass(CS_OWNDC | CS_BYTEALIGNCLIENT,
+                                            ::LoadCursorA(nullptr, IDC_CROSS), nullptr, nullptr);
+
+    // 4. OLE.
+    if (!fw::OleInit()) {
+        char text[256] = {};
+        ::LoadStringA(m_hInstance, IDS_OLE_INIT_FAILED, text, sizeof text);
+        ::MessageBoxA(nullptr, text, m_pszExeName, MB_OK);
+        return FALSE;
+    }
+
+    // 5. Three-dimensional controls are the system's own today: nothing to ask.
+
+    // 6, 7. The upper-cased command line; an OLE start registers the class
+    // factories as running and tells the engine with " -EDITOR".
+    const bool oleStart = RunEmbedded() || RunAutomated();
+    CopyCommandLine(m_szCmdLine, sizeof m_szCmdLine, m_lpCmdLine, oleStart);
+    if (oleStart) {
+        fw::OleObjectFactory::RegisterAll();  // result deliberately ignored
+    } else {
+        // 8, 9. A normal start refreshes the registry and the type library.
+        fw::OleObjectFactory::UpdateRegistryAll(true);  // result deliberately ignored
+        if (haveStart) RegisterTypeLibrary(startDirectory);
+    }
+
+    // 10. "/REGISTER" anywhere, in any case: registered, so end here. The
+    // whole command line is searched, not only the part that fits the copy.
+    if (UpperCaseAscii(m_lpCmdLine).find("/REGISTER") != std::string::npos) return FALSE;
+
+    // 11. The platform record, with " -EDITOR" already in place.
+    FillPlatformRecord(m_szCmdLine, m_pszExeName);
+
+    // 12. The console window object, the main window.
+    m_pConsole = new VelmorConsole(nullptr);
+    m_pMainWnd = m_pConsole;
+
+    // 13. The frame timer, outside the trap.
+    timerInit(35);
+
+    // 14. The console's modal run inside the exception trap.
+    try {
+        m_pConsole->DoModal();
+    } catch (const fw::OleException&) {
+        Log(2, "Caught general OLE exception");
+    } catch (const fw::OleDispatchException&) {
+        Log(2, "Caught OLE Dispatch exception");
+    } catch (...) {
+        Log(2, "Caught general exception");
+    }
+
+    // 15, 16.
+    timerExit();
+    return FALSE;
+}

@@ -1,0 +1,53 @@
+// The shell's application object. The whole working life of the process runs
+// inside InitInstance: preparation, registration or OLE start, the platform
+// record, and the console window's modal run paced by the frame timer.
+#pragma once
+
+#include <windows.h>
+
+#include "CameraList.h"
+#include "WinApp.h"
+
+class VelmorConsole;
+
+class VelmorApp : public fw::WinApp {
+public:
+    VelmorApp();
+    ~VelmorApp() override;
+
+    BOOL InitInstance() override;
+
+    // Sets Open log, Close log and Always on top of the console menu from the
+    // shell's state.
+    void UpdateMenuState();
+
+    // Console menu commands (the console passes on what it lacks).
+    void OnFileExit();
+    void OnEditCopy();
+    void OnEditPaste();
+    void OnLogOpen();
+    void OnLogClose();
+    void OnWindowNewCamera();
+    void OnWindowCloseAllCameras();
+    void OnWindowAlwaysOnTop();
+    void OnHelpTopics();
+    void OnHelpAbout();
+    void OnHelpOrdering();
+    void OnHelpOrderNow();
+    void OnHelpWebSite();
+
+    const char* m_pszCameraClass = nullptr;  // the framework owns the name
+    CameraList m_cameras;
+    VelmorConsole* m_pConsole = nullptr;     // created once, never freed
+    BOOL m_bConsoleOnTop = 0;
+    char m_szCmdLine[256] = {};              // upper-cased arguments, " -EDITOR" on an OLE start
+
+protected:
+    const fw::MessageMap* GetMessageMap() const override;
+
+private:
+    static const fw::MessageMapEntry messageEntries[];
+    static const fw::MessageMap messageMap;
+};
+
+extern VelmorApp theApp;

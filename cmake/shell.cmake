@@ -1,0 +1,24 @@
+# The shell: Velmor.exe, from a static library of its parts (which tests link
+# too) plus the objects that must always be in the program.
+add_library(velmor_shell STATIC
+    app/FrameTimer.cpp
+    app/RunState.cpp
+    app/StartupPaths.cpp
+    app/VelmorApp.cpp
+    camera/CameraCommands.cpp
+    console/ConsoleMenu.cpp
+    console/VelmorConsole.cpp
+    engine/PlatformRecordFill.cpp
+    log/Log.cpp)
+target_include_directories(velmor_shell PUBLIC
+    ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/app ${CMAKE_SOURCE_DIR}/res)
+target_link_libraries(velmor_shell PUBLIC velmor_framework vmserver_demo winmm)
+
+add_executable(Velmor WIN32
+    app/TheApp.cpp
+    framework/WinMain.cpp
+    res/Velmor.rc)
+target_link_libraries(Velmor PRIVATE velmor_shell)
+set_target_properties(Velmor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELMOR_DIST_SYSTEM})
+set_property(SOURCE res/Velmor.rc APPEND PROPERTY OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/res/velmor.ico)
+add_dependencies(Velmor velmor_tlb)

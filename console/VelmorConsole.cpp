@@ -1,0 +1,158 @@
+#include "VelmorConsole.h"
+
+#include <string>
+
+#include "OleApp.h"
+#include "WinApp.h"
+#include "app/RunState.h"
+#include "app/VelmorApp.h"
+#include "engine/vmserver.h"
+#include "log/Log.h"
+#include "resource.h"
+
+namespace {
+
+constexpr int kMaxPaneLines = 300;   // more than this and the pane is trimmed
+constexpr int kTrimLines = 100;
+constexpr char kWhiteSpace[] = " \t\n\v\f\r";
+constexpr char kHelpFile[] = "..\\help\\velmor.hlp";
+constexpr DWORD kHelpContextAbout = 200;
+
+}  // namespace
+
+const fw::MessageMapEntry VelmorConsole::messageEntries[] = {
+    {WM_SYSCOMMAND, 0, 0, fw::On<&VelmorConsole::OnSysCommand>},
+    {WM_PAINT, 0, 0, fw::On<&VelmorConsole::OnPaint>},
+    {WM_QUERYDRAGICON, 0, 0, fw::On<&VelmorConsole::OnQueryDragIcon>},
+    {WM_COMMAND, BN_CLICKED, IDC_EXECUTE, fw::On<&VelmorConsole::OnExecute>},
+    {WM_COMMAND, EN_SETFOCUS, IDC_COMMAND_LINE, fw::On<&VelmorConsole::OnSetFocusCommandLine>},
+    {WM_COMMAND, EN_SETFOCUS, IDC_OUTPUT, fw::On<&VelmorConsole::OnSetFocusOutput>},
+    {WM_TIMER, 0, 0, fw::On<&VelmorConsole::OnTimer>},
+};
+
+const fw::MessageMap VelmorConsole::messageMap = {&fw::Dialog::messageMap, messageEntries};
+
+const fw::MessageMap* VelmorConsole::GetMessageMap() const { return &messageMap; }
+
+VelmorConsole::VelmorConsole(fw::Window* parent)
+    : fw::Dialog(IDD_CONSOLE, parent),
+      m_hIcon(::LoadIconA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDI_VELMOR))) {}
+
+VelmorConsole::~VelmorConsole() = default;
+
+void VelmorConsole::DoDataExchange(fw::DataExchange& dx) {
+    dx.Control(IDC_COMMAND_LINE, m_CommandLine);
+    dx.Control(IDC_OUTPUT, m_Output);
+}
+
+BOOL VelmorConsole::OnInitDialog() {
+    fw::Dialog::OnInitDialog();
+
+    // The default text limit (30,000 characters) is less than 301 lines of
+    // up to 267 characters; past it EM_REPLACESEL would cut lines silently.
+    m_Output.SetLimitText(0);
+
+    if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE)) {  // borrowed
+        char about[128] = {};
+        ::LoadStringA(fw::WinApp::Current()->m_hInstance, IDS_ABOUTBOX, about, sizeof about);
+        if (about[0]) {
+            ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    g_runState.store(kRunConsoleOpen);
+    return TRUE;  // the dialog manager gives the focus to the output pane
+}
+
+void VelmorConsole::OnSysCommand(UINT command, LPARAM) {
+    if ((command & 0xFFF0) == IDM_ABOUTBOX) {
+        ::WinHelpA(m_hWnd, kHelpFile, HELP_CONTEXT, kHelpContextAbout);  // result not examined
+    } else if (command == SC_CLOSE) {
+        OnOK();
+    } else {
+        Default();
+    }
+}
+
+void VelmorConsole::OnPaint() {
+    if (::IsIconic(m_hWnd)) {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(m_hWnd, &ps);
+        ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        const int cx = ::GetSystemMetrics(SM_CXICON);
+        const int cy = ::GetSystemMetrics(SM_CYICON);
+        RECT client;
+        ::GetClientRect(m_hWnd, &client);
+        const int w = client.right - client.left;
+        const int h = client.bottom - client.top;
+        ::DrawIcon(dc, (w - cx + 1) / 2, (h - cy + 1) / 2, m_hIcon);
+        ::EndPaint(m_hWnd, &ps);
+    } else {
+        Default();
+    }
+    if (g_engineStarted == 0) StartEngine();
+}
+
+void VelmorConsole::StartEngine() {
+    PLATFORM.OpenLog(kDefaultLogFileName);
+    g_engineStarted = 1;  // before pInitAll: a paint during it must not start it again
+    theApp.UpdateMenuState();
+    pInitAll(fw::WinApp::Current()->m_hInstance);
+    g_runState.store(kRunEngineRunning);
+}
+
+HCURSOR VelmorConsole::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+void VelmorConsole::OnExecute() {
+    std::string text = m_CommandLine.GetText();
+    const std::size_t first = text.find_first_not_of(kWhiteSpace);
+    if (first == std::string::npos) {
+        text.clear();
+    } else {
+        text.erase(text.find_last_not_of(kWhiteSpace) + 1);
+        text.erase(0, first);
+    }
+    if (!text.empty()) {
+        PLATFORM.Log(0, text.c_str());
+        edsrvProcess(kEngineChannel, 0, text.c_str());
+    }
+    m_CommandLine.SetText("");
+}
+
+void VelmorConsole::OnSetFocusCommandLine() { m_pFocusEdit = &m_CommandLine; }
+
+void VelmorConsole::OnSetFocusOutput() { m_pFocusEdit = &m_Output; }
+
+void VelmorConsole::OnTimer(UINT) { pServerTick(); }
+
+void VelmorConsole::AppendOutput(std::string_view text) {
+    if (!m_Output.m_hWnd) return;  // the pane is not bound yet
+    if (m_Output.GetLineCount() > kMaxPaneLines) {
+        m_Output.SetSel(0, m_Output.LineIndex(kTrimLines));
+        m_Output.ReplaceSel("", false);
+    }
+    if (text.empty()) return;
+    const int end = m_Output.GetTextLength();
+    m_Output.SetSel(end, end);
+    std::string line;
+    line.reserve(text.size() + 3);
+    line.append("\r\n").append(text).append(" ");
+    m_Output.ReplaceSel(line.c_str(), false);
+}
+
+void VelmorConsole::OnOK() {
+    fw::OleCanExitApp();  // asked, and the close goes on whatever the answer
+    g_runState.store(kRunConsoleOpen);
+    if (g_engineStarted == 1) pExitAll();
+    PLATFORM.CloseLog();
+    g_runState.store(kRunStopped);
+    fw::Dialog::OnOK();
+}
+
+void VelmorConsole::OnCancel() {
+    // Escape and plain close requests leave the console open.
+}

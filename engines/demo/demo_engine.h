@@ -1,0 +1,16 @@
+// The demo engine's state, one object for the life of the library.
+#pragma once
+
+#include "property_store.h"
+#include "tick_clock.h"
+
+namespace demo {
+
+struct DemoEngine {
+    TickClock clock;
+    engines::PropertyStore properties;
+};
+
+DemoEngine& Engine();
+
+}  // namespace demo

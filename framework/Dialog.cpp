@@ -1,0 +1,79 @@
+#include "Dialog.h"
+
+#include "ExceptionCarrier.h"
+#include "WinApp.h"
+
+namespace fw {
+
+void DataExchange::Control(int id, Edit& control) {
+    HWND hwnd = ::GetDlgItem(m_dialog.m_hWnd, id);
+    if (!hwnd) {
+        m_failed = true;
+        return;
+    }
+    if (!m_saving && !control.m_hWnd) control.m_hWnd = hwnd;
+    if (control.m_hWnd != hwnd) m_failed = true;
+}
+
+namespace {
+constexpr MessageMapEntry kDialogEntries[] = {
+    {WM_COMMAND, BN_CLICKED, IDOK, On<&Dialog::OnOK>},
+    {WM_COMMAND, BN_CLICKED, IDCANCEL, On<&Dialog::OnCancel>},
+};
+}  // namespace
+
+const MessageMap Dialog::messageMap = {nullptr, kDialogEntries};
+
+const MessageMap* Dialog::GetMessageMap() const { return &messageMap; }
+
+INT_PTR Dialog::DoModal() {
+    ModalLoopScope scope(&m_hWnd);
+    HWND parent = m_parent ? m_parent->m_hWnd : nullptr;
+    const INT_PTR result =
+        ::DialogBoxParamA(WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(m_templateId), parent,
+                          &Dialog::StaticDialogProc, reinterpret_cast<LPARAM>(this));
+    RethrowCarriedException();
+    return result;
+}
+
+INT_PTR CALLBACK Dialog::StaticDialogProc(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
+    // Every message but WM_INITDIALOG reaches the object through the subclass
+    // procedure; here the dialog manager gets FALSE (not handled).
+    if (message != WM_INITDIALOG) return FALSE;
+    auto* self = reinterpret_cast<Dialog*>(lParam);
+    self->SubclassWindow(hwnd);
+    try {
+        return self->OnInitDialog();
+    } catch (...) {
+        CarryException(std::current_exception());
+        return FALSE;
+    }
+}
+
+BOOL Dialog::OnInitDialog() {
+    UpdateData(false);
+    return TRUE;
+}
+
+void Dialog::OnOK() {
+    if (!UpdateData(true)) return;
+    EndDialog(IDOK);
+}
+
+void Dialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void Dialog::DoDataExchange(DataExchange&) {}
+
+bool Dialog::UpdateData(bool saving) {
+    DataExchange dx(*this, saving);
+    DoDataExchange(dx);
+    return !dx.Failed();
+}
+
+bool Dialog::OnCmdMsg(UINT id, UINT code) {
+    if (Window::OnCmdMsg(id, code)) return true;
+    // Commands the dialog lacks go on to the application object.
+    return code == 0 && WinApp::Current()->OnCmdMsg(id, code);
+}
+
+}  // namespace fw

@@ -1,0 +1,35 @@
+// An edit control of a dialog, bound by DataExchange::Control. The dialog owns
+// the control's window; this object only borrows the handle.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace fw {
+
+class Edit {
+public:
+    HWND m_hWnd = nullptr;  // borrowed
+
+    std::string GetText() const;
+    void SetText(const char* text) const { ::SetWindowTextA(m_hWnd, text); }
+    int GetLineCount() const { return static_cast<int>(Send(EM_GETLINECOUNT)); }
+    int LineIndex(int line) const { return static_cast<int>(Send(EM_LINEINDEX, line)); }
+    int GetTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
+    void SetSel(int start, int end) const { Send(EM_SETSEL, start, end); }
+    void ReplaceSel(const char* text, bool canUndo) const {
+        Send(EM_REPLACESEL, canUndo, reinterpret_cast<LPARAM>(text));
+    }
+    // 0 lifts the limit to the control's maximum.
+    void SetLimitText(UINT limit) const { Send(EM_SETLIMITTEXT, limit); }
+    void Copy() const { Send(WM_COPY); }
+    void Paste() const { Send(WM_PASTE); }
+
+private:
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
+        return ::SendMessageA(m_hWnd, message, wParam, lParam);
+    }
+};
+
+}  // namespace fw
