@@ -6,9 +6,11 @@ namespace engines {
 
 bool ParseInteger(std::string_view text, std::int64_t low, std::int64_t high,
                   std::int64_t& value) {
-    // from_chars accepts '-' but not '+'.
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty() || text.front() == '+') return false;
+    // from_chars accepts '-' but not '+'; a '+' may stand alone before the digits.
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (text.empty() || text.front() == '+' || text.front() == '-') return false;
+    }
     std::int64_t parsed = 0;
     const char* end = text.data() + text.size();
     const auto result = std::from_chars(text.data(), end, parsed, 10);
