@@ -1,5 +1,6 @@
 #include "WinApp.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "OleApp.h"
@@ -27,11 +28,11 @@ void WinApp::Start(HINSTANCE instance, LPSTR cmdLine, int cmdShow) {
     const char* base = path;
     for (const char* p = path; *p; ++p)
         if (*p == '\\' || *p == '/' || *p == ':') base = p + 1;
-    std::strncpy(m_exeName, base, MAX_PATH - 1);
+    std::snprintf(m_exeName, sizeof m_exeName, "%s", base);
     if (char* dot = std::strrchr(m_exeName, '.')) *dot = '\0';
     m_pszExeName = m_exeName;
 
-    std::strncpy(m_helpPath, path, MAX_PATH - 1);
+    std::snprintf(m_helpPath, sizeof m_helpPath, "%s", path);
     char* dot = std::strrchr(m_helpPath, '.');
     char* slash = std::strrchr(m_helpPath, '\\');
     if (dot && (!slash || dot > slash) && static_cast<size_t>(dot - m_helpPath) + 5 < MAX_PATH)
