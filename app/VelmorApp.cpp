@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "CrashHandler.h"
 #include "FrameTimer.h"
 #include "OleApp.h"
 #include "OleException.h"
@@ -126,6 +127,7 @@ BOOL VelmorApp::InitInstance() {
 
     // 11. The platform record, with " -EDITOR" already in place.
     FillPlatformRecord(m_szCmdLine, m_pszExeName);
+    InstallCrashHandler();  // from now on there may be a log to save
 
     // 12. The console window object, the main window.
     m_pConsole = new VelmorConsole(nullptr);

@@ -1,6 +1,16 @@
 // The Window menu's camera commands.
 #include "app/VelmorApp.h"
+#include "camera/VelmorCamera.h"
 
-void VelmorApp::OnWindowNewCamera() {}
+void VelmorApp::OnWindowNewCamera() {
+    VelmorCamera::Create();  // the camera list holds the camera from now on
+}
 
-void VelmorApp::OnWindowCloseAllCameras() {}
+void VelmorApp::OnWindowCloseAllCameras() {
+    // From the end: each deletion takes out its own entry, which is then the
+    // last one, so the entries not yet visited keep their indexes.
+    for (std::size_t i = m_cameras.GetSize(); i-- > 0;) {
+        if (i >= m_cameras.GetSize()) continue;  // the list shrank by more than one
+        if (VelmorCamera* camera = m_cameras.GetAt(i)) camera->Delete();
+    }
+}

@@ -1,12 +1,17 @@
 # The shell: Velmor.exe, from a static library of its parts (which tests link
 # too) plus the objects that must always be in the program.
 add_library(velmor_shell STATIC
+    app/CrashHandler.cpp
     app/FrameTimer.cpp
     app/RunState.cpp
     app/StartupPaths.cpp
     app/VelmorApp.cpp
+    automation/VelmorEdServer.cpp
     camera/CameraCommands.cpp
+    camera/CameraDispatch.cpp
+    camera/VelmorCamera.cpp
     console/ConsoleMenu.cpp
+    console/OutputPane.cpp
     console/VelmorConsole.cpp
     engine/PlatformRecordFill.cpp
     log/Log.cpp)
@@ -16,6 +21,7 @@ target_link_libraries(velmor_shell PUBLIC velmor_framework vmserver_demo winmm)
 
 add_executable(Velmor WIN32
     app/TheApp.cpp
+    automation/EdServerFactory.cpp
     framework/WinMain.cpp
     res/Velmor.rc)
 target_link_libraries(Velmor PRIVATE velmor_shell)

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kMaxPaneLines = 300;   // more than this and the pane is trimmed
-constexpr int kTrimLines = 100;
 constexpr char kWhiteSpace[] = " \t\n\v\f\r";
 constexpr char kHelpFile[] = "..\\help\\velmor.hlp";
 constexpr DWORD kHelpContextAbout = 200;
@@ -51,6 +49,7 @@ BOOL VelmorConsole::OnInitDialog() {
     // The default text limit (30,000 characters) is less than 301 lines of
     // up to 267 characters; past it EM_REPLACESEL would cut lines silently.
     m_Output.SetLimitText(0);
+    m_pane.Attach(m_Output);
 
     if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE)) {  // borrowed
         char about[128] = {};
@@ -129,20 +128,7 @@ void VelmorConsole::OnSetFocusOutput() { m_pFocusEdit = &m_Output; }
 
 void VelmorConsole::OnTimer(UINT) { pServerTick(); }
 
-void VelmorConsole::AppendOutput(std::string_view text) {
-    if (!m_Output.m_hWnd) return;  // the pane is not bound yet
-    if (m_Output.GetLineCount() > kMaxPaneLines) {
-        m_Output.SetSel(0, m_Output.LineIndex(kTrimLines));
-        m_Output.ReplaceSel("", false);
-    }
-    if (text.empty()) return;
-    const int end = m_Output.GetTextLength();
-    m_Output.SetSel(end, end);
-    std::string line;
-    line.reserve(text.size() + 3);
-    line.append("\r\n").append(text).append(" ");
-    m_Output.ReplaceSel(line.c_str(), false);
-}
+void VelmorConsole::AppendOutput(std::string_view text) { m_pane.Append(text); }
 
 void VelmorConsole::OnOK() {
     fw::OleCanExitApp();  // asked, and the close goes on whatever the answer
@@ -150,6 +136,7 @@ void VelmorConsole::OnOK() {
     if (g_engineStarted == 1) pExitAll();
     PLATFORM.CloseLog();
     g_runState.store(kRunStopped);
+    m_pane.Flush();  // every line logged before the close is shown before it
     fw::Dialog::OnOK();
 }
 

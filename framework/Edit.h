@@ -21,6 +21,7 @@ public:
     void ReplaceSel(const char* text, bool canUndo) const {
         Send(EM_REPLACESEL, canUndo, reinterpret_cast<LPARAM>(text));
     }
+    void ScrollCaret() const { Send(EM_SCROLLCARET); }
     // 0 lifts the limit to the control's maximum.
     void SetLimitText(UINT limit) const { Send(EM_SETLIMITTEXT, limit); }
     void Copy() const { Send(WM_COPY); }

@@ -10,6 +10,7 @@ namespace fw {
 
 Window::~Window() {
     if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
+    if (m_pDeleted) *m_pDeleted = true;
 }
 
 bool Window::CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style,
@@ -57,6 +58,9 @@ LRESULT CALLBACK Window::StaticSubclassProc(HWND hwnd, UINT message, WPARAM wPar
 LRESULT Window::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const CurrentMessage saved = m_current;
     m_current = {message, wParam, lParam};
+    bool deleted = false;
+    bool* const outerDeleted = m_pDeleted;
+    m_pDeleted = &deleted;
     LRESULT result = 0;
     try {
         result = WindowProc(message, wParam, lParam);
@@ -64,6 +68,13 @@ LRESULT Window::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
         // Never let an exception reach the system's frames.
         CarryException(std::current_exception());
     }
+    if (deleted) {
+        // A handler deleted the object: tell the messages it is nested in.
+        if (outerDeleted) *outerDeleted = true;
+        if (message == WM_NCDESTROY) ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        return result;
+    }
+    m_pDeleted = outerDeleted;
     m_current = saved;
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);

@@ -59,6 +59,9 @@ private:
         LPARAM lParam = 0;
     };
     CurrentMessage m_current;
+    // Set by the destructor when the object is deleted inside one of its own
+    // messages, so that Dispatch no longer touches it.
+    bool* m_pDeleted = nullptr;
     WNDPROC m_defaultProc = ::DefWindowProcA;
     bool m_subclassed = false;
 };

@@ -1,5 +1,6 @@
 #include "control_commands.h"
 
+#include "elapsed_clock.h"
 #include "journal.h"
 #include "parse_number.h"
 #include "recorder_state.h"
@@ -186,6 +187,24 @@ bool OnJournal(Arguments& arguments) {
     return true;
 }
 
+// rec.time LABEL [TEXT]: a line "time LABEL qpc=<counter> us=<microseconds>"
+// with the performance counter when the command began and the time that the
+// control command TEXT took (0 without one), for timing the shell from outside.
+bool OnTime(Arguments& arguments) {
+    const std::string_view label = arguments.Next();
+    if (label.empty()) return false;
+    const std::string_view text = arguments.Rest();  // decoded by the command itself
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    const std::int64_t begin = PerformanceCounter();
+    if (!text.empty()) RunControlCommand(text);
+    const std::int64_t counts = PerformanceCounter() - begin;
+    const long long microseconds = counts * 1000000 / frequency.QuadPart;
+    Journal("time " + std::string(label) + Format(" qpc=%lld us=%lld", static_cast<long long>(begin),
+                                                  microseconds));
+    return true;
+}
+
 // rec.window: the process's top-level windows and their menus
 bool OnWindow(Arguments& arguments) {
     if (!arguments.AtEnd()) return false;
@@ -208,6 +227,7 @@ constexpr ControlCommand kControlCommands[] = {
     {"onexit", OnOnExit},
     {"oninit", OnOnInit},
     {"journal", OnJournal},
+    {"time", OnTime},
     {"window", OnWindow},
 };
 

@@ -2,6 +2,12 @@
 
 namespace recorder {
 
+std::int64_t PerformanceCounter() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
 void ElapsedClock::Start() {
     QueryPerformanceFrequency(&m_frequency);
     QueryPerformanceCounter(&m_start);

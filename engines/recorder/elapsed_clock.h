@@ -7,6 +7,10 @@
 
 namespace recorder {
 
+// The performance counter now. Every process of the machine reads the same
+// counter, so values journaled here compare with those of other processes.
+std::int64_t PerformanceCounter();
+
 class ElapsedClock {
 public:
     void Start();

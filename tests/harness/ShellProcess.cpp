@@ -106,7 +106,19 @@ void ShellProcess::MenuCommand(UINT id) {
     ::SendMessageA(Console(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }
 
-std::string ShellProcess::PaneText() { return WindowText(Control(1000)); }
+std::string ShellProcess::PaneText() {
+    // The console brings lines to its pane in bursts, at most every 50 ms:
+    // read until two reads a while apart agree.
+    HWND pane = Control(1000);
+    std::string text = WindowText(pane);
+    for (int i = 0; i < 40; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        std::string again = WindowText(pane);
+        if (again == text) break;
+        text = std::move(again);
+    }
+    return text;
+}
 
 std::string ShellProcess::CommandLineText() { return WindowText(Control(1006)); }
 

@@ -39,6 +39,7 @@ public:
     void Command(const std::string& text);
     // Sends a menu command to the console, as its menu would.
     void MenuCommand(UINT id);
+    // The output pane's text once it has settled (no update for a while).
     std::string PaneText();
     std::string CommandLineText();
 

@@ -1,0 +1,217 @@
+#include "VelmorCamera.h"
+
+#include <new>
+
+#include "PaintGdi.h"
+#include "WinApp.h"
+#include "app/VelmorApp.h"
+#include "console/VelmorConsole.h"
+#include "log/Log.h"
+#include "resource.h"
+
+namespace {
+
+constexpr char kCameraTitle[] = "Velmor Camera";
+constexpr LONG kInitialWidth = 320;  // client area of a new camera
+constexpr LONG kInitialHeight = 200;
+constexpr COLORREF kCameraColour = 0x003F0080;  // red 128, green 0, blue 63
+constexpr int kLogCritical = 2;
+
+// SetWindowPos into the topmost band or out of it. Wine leaves an owned
+// window in the band when only topmost windows lie above its owner; then the
+// move out of the band is made again with the owner taken off for the call.
+void PlaceInBand(HWND window, BOOL topmost, int cx, int cy, UINT flags) {
+    ::SetWindowPos(window, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, cx, cy, flags);
+    if (topmost || !(::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST)) return;
+    HWND owner = ::GetWindow(window, GW_OWNER);
+    if (!owner) return;
+    ::SetWindowLongPtrA(window, GWLP_HWNDPARENT, 0);
+    ::SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ::SetWindowLongPtrA(window, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+}
+
+}  // namespace
+
+const fw::MessageMapEntry VelmorCamera::messageEntries[] = {
+    {WM_PAINT, 0, 0, fw::On<&VelmorCamera::OnPaint>},
+    {WM_COMMAND, 0, ID_CAMERA_CLOSE, fw::On<&VelmorCamera::OnFileCloseCamera>},
+    {WM_COMMAND, 0, ID_CAMERA_HIGH_DETAIL, fw::On<&VelmorCamera::OnPropertiesHighDetail>},
+    {WM_COMMAND, 0, ID_CAMERA_MEDIUM_DETAIL, fw::On<&VelmorCamera::OnPropertiesMedium>},
+    {WM_COMMAND, 0, ID_CAMERA_LOW_DETAIL, fw::On<&VelmorCamera::OnPropertiesLow>},
+    // ID_CAMERA_AUDIO has no handler.
+    {WM_COMMAND, 0, ID_CAMERA_ALWAYS_ON_TOP, fw::On<&VelmorCamera::OnPropertiesAlwaysOnTop>},
+    {WM_COMMAND, 0, ID_SIZE_320X200, fw::On<&VelmorCamera::OnSize320x200>},
+    {WM_COMMAND, 0, ID_SIZE_400X300, fw::On<&VelmorCamera::OnSize400x300>},
+    {WM_COMMAND, 0, ID_SIZE_480X360, fw::On<&VelmorCamera::OnSize480x360>},
+    {WM_COMMAND, 0, ID_SIZE_640X480, fw::On<&VelmorCamera::OnSize640x480>},
+    {WM_COMMAND, 0, ID_SIZE_FULL_320X200, fw::On<&VelmorCamera::OnSizeFullscreen320x200>},
+    {WM_COMMAND, 0, ID_SIZE_FULL_320X240, fw::On<&VelmorCamera::OnSizeFullscreen320x240>},
+    {WM_COMMAND, 0, ID_SIZE_DDRAW_640X400, fw::On<&VelmorCamera::OnSizeDirectDraw640x400>},
+    {WM_COMMAND, 0, ID_SIZE_DDRAW_640X480, fw::On<&VelmorCamera::OnSizeDirectDraw640x480>},
+    {WM_COMMAND, 0, ID_HELP_ABOUT, fw::On<&VelmorCamera::OnHelpAbout>},
+    {WM_COMMAND, 0, ID_HELP_TOPICS, fw::On<&VelmorCamera::OnHelpTopics>},
+    {WM_COMMAND, 0, ID_HELP_ORDERING, fw::On<&VelmorCamera::OnHelpOrdering>},
+    {WM_COMMAND, 0, ID_HELP_ORDER_NOW, fw::On<&VelmorCamera::OnHelpOrderNow>},
+    {WM_COMMAND, 0, ID_HELP_WEB_SITE, fw::On<&VelmorCamera::OnHelpWebSite>},
+};
+
+// No base: a command the camera lacks goes nowhere else.
+const fw::MessageMap VelmorCamera::messageMap = {nullptr, messageEntries};
+
+const fw::MessageMap* VelmorCamera::GetMessageMap() const { return &messageMap; }
+
+VelmorCamera* VelmorCamera::Create() {
+    auto* camera = new (std::nothrow) VelmorCamera;
+    if (!camera) return nullptr;  // no memory: nothing constructed
+    if (!camera->CreateCameraWindow()) {
+        Log(kLogCritical, "Could not create a camera window");
+        camera->FreeWhenIdle();
+        return nullptr;
+    }
+    return camera;
+}
+
+bool VelmorCamera::CreateCameraWindow() {
+    RECT rect{0, 0, kInitialWidth, kInitialHeight};
+    ::AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, TRUE);
+    HWND owner = theApp.m_pConsole ? theApp.m_pConsole->m_hWnd : nullptr;
+    CreateEx(0, theApp.m_pszCameraClass, kCameraTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+             CW_USEDEFAULT, rect.right - rect.left, rect.bottom - rect.top, owner, nullptr);
+    if (!m_hWnd) return false;
+
+    // From here on a message of the window may delete the camera.
+    m_pfnClassProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+        m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&VelmorCamera::GuardedWndProc)));
+
+    m_menu.Attach(
+        ::LoadMenuA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDR_CAMERA_MENU)));
+    m_bMenuOnWindow = m_menu && ::SetMenu(m_hWnd, m_menu.Get());
+    if (!m_bMenuOnWindow) Log(kLogCritical, "Could not load the camera menu");
+
+    ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
+
+    theApp.m_cameras.Add(this);
+    m_bListed = true;
+
+    m_nFirst = 0xFFFF;
+    for (int& n : m_anZeroed) n = 0;
+    m_bOnTop = 0;
+    UpdateOnTopCheck();
+    return true;
+}
+
+void VelmorCamera::Delete() {
+    if (!m_bListed) return;  // already deleted; only automation still holds it
+    // Held for the while: releasing it below tells whether automation
+    // references are left, and the final release frees the object.
+    AddRef();
+    RemoveFromCameraList();
+    if (m_bMenuOnWindow && m_hWnd) ::SetMenu(m_hWnd, nullptr);
+    m_bMenuOnWindow = false;
+    m_menu.DestroyMenu();
+    DestroyWindow();
+    m_bListed = false;
+    Release();
+}
+
+void VelmorCamera::RemoveFromCameraList() {
+    CameraList& cameras = theApp.m_cameras;
+    for (std::size_t i = cameras.GetSize(); i-- > 0;) {
+        if (cameras.GetAt(i) == this) {
+            cameras.RemoveAt(i);
+            return;
+        }
+    }
+}
+
+void VelmorCamera::PostNcDestroy() {
+    // The window system destroys the window's menu right after the window.
+    if (m_bMenuOnWindow) m_menu.Detach();
+    m_bMenuOnWindow = false;
+}
+
+void VelmorCamera::OnFinalRelease() {
+    // The window base's final release: the window goes, the camera stays
+    // listed like one closed by its close box.
+    if (m_hWnd) DestroyWindow();
+    if (!m_bListed) FreeWhenIdle();
+}
+
+void VelmorCamera::FreeWhenIdle() {
+    if (m_nMessageDepth > 0) {
+        m_bFreePending = true;
+        return;
+    }
+    delete this;
+}
+
+LRESULT CALLBACK VelmorCamera::GuardedWndProc(HWND hwnd, UINT message, WPARAM wParam,
+                                              LPARAM lParam) {
+    // Only camera windows have this procedure, so the bound window is a camera.
+    auto* self = static_cast<VelmorCamera*>(
+        reinterpret_cast<fw::Window*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA)));
+    if (!self) return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    const WNDPROC classProc = self->m_pfnClassProc;
+    ++self->m_nMessageDepth;
+    const LRESULT result = ::CallWindowProcA(classProc, hwnd, message, wParam, lParam);
+    if (--self->m_nMessageDepth == 0 && self->m_bFreePending) delete self;
+    return result;
+}
+
+fw::DispBool VelmorCamera::GetOnTop() { return m_bOnTop ? TRUE : FALSE; }
+
+void VelmorCamera::SetOnTop(fw::DispBool value) {
+    m_bOnTop = value.value;
+    if (!m_hWnd) return;
+    PlaceInBand(m_hWnd, m_bOnTop, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+}
+
+fw::DispBool VelmorCamera::SetViewSize(long width, long height, fw::DispBool) {
+    if (!m_hWnd) return FALSE;
+    RECT rect{0, 0, width, height};
+    ::AdjustWindowRect(&rect, GetStyle(), TRUE);  // always with a menu bar
+    PlaceInBand(m_hWnd, m_bOnTop, rect.right - rect.left, rect.bottom - rect.top, SWP_NOMOVE);
+    return FALSE;
+}
+
+void VelmorCamera::UpdateOnTopCheck() {
+    if (!m_hWnd) return;
+    if (HMENU menu = GetMenu())  // borrowed: the window's menu
+        ::CheckMenuItem(menu, ID_CAMERA_ALWAYS_ON_TOP,
+                        MF_BYCOMMAND | (m_bOnTop ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void VelmorCamera::OnPaint() {
+    PaintDC dc(m_hWnd);
+    SolidBrush brush(kCameraColour);
+    if (dc.Get() && brush.Get()) ::FillRect(dc.Get(), &dc.UpdateRect(), brush.Get());
+}
+
+void VelmorCamera::OnFileCloseCamera() { Delete(); }
+
+// The detail items are handled and do nothing; "&High detail" stays checked.
+void VelmorCamera::OnPropertiesHighDetail() {}
+void VelmorCamera::OnPropertiesMedium() {}
+void VelmorCamera::OnPropertiesLow() {}
+
+void VelmorCamera::OnPropertiesAlwaysOnTop() {
+    SetOnTop(m_bOnTop ? FALSE : TRUE);
+    UpdateOnTopCheck();
+}
+
+// The sizes ignore SetViewSize's result.
+void VelmorCamera::OnSize320x200() { SetViewSize(320, 200, FALSE); }
+void VelmorCamera::OnSize400x300() { SetViewSize(400, 300, FALSE); }
+void VelmorCamera::OnSize480x360() { SetViewSize(480, 360, FALSE); }
+void VelmorCamera::OnSize640x480() { SetViewSize(640, 480, FALSE); }
+void VelmorCamera::OnSizeFullscreen320x200() { SetViewSize(320, 200, TRUE); }
+void VelmorCamera::OnSizeFullscreen320x240() { SetViewSize(320, 240, TRUE); }
+void VelmorCamera::OnSizeDirectDraw640x400() { SetViewSize(640, 400, TRUE); }
+void VelmorCamera::OnSizeDirectDraw640x480() { SetViewSize(640, 480, TRUE); }
+
+// The Help items run the console menu's own handlers.
+void VelmorCamera::OnHelpAbout() { theApp.OnHelpAbout(); }
+void VelmorCamera::OnHelpTopics() { theApp.OnHelpTopics(); }
+void VelmorCamera::OnHelpOrdering() { theApp.OnHelpOrdering(); }
+void VelmorCamera::OnHelpOrderNow() { theApp.OnHelpOrderNow(); }
+void VelmorCamera::OnHelpWebSite() { theApp.OnHelpWebSite(); }

@@ -1,0 +1,118 @@
+// A camera window: a top-level window owned by the console, painted in one
+// solid colour, with its own menu (view sizes, always on top, close). Each
+// camera is also an automation object (CameraDispatch.cpp).
+//
+// Who keeps a camera object alive, and it is freed when none is left:
+//   - the camera list, from creation until "&Close camera" or "&Close All
+//     Cameras" deletes the camera (Delete);
+//   - automation references (AddRef/Release); the last one released destroys
+//     the window if it still exists and leaves the camera listed, as the
+//     close box does;
+//   - a message of the camera's own window in progress: "&Close camera"
+//     deletes the camera from inside its window procedure, so the free waits
+//     until the outermost message has returned (GuardedWndProc).
+// A camera whose window the window system destroyed (close box, console gone)
+// stays in the list without a window until "&Close All Cameras" deletes it;
+// every operation of a windowless camera is safe and does nothing visible.
+#pragma once
+
+#include <windows.h>
+
+#include "DispatchMap.h"
+#include "UniqueMenu.h"
+#include "Window.h"
+
+class VelmorCamera final : public fw::Window, public fw::DispatchObject {
+public:
+    // Makes a camera with its window and menu and appends it to the camera
+    // list. When no window can be made, nothing is kept: the failure is
+    // logged and the result is null. A menu that cannot be loaded leaves the
+    // window without one (logged); the camera is kept.
+    static VelmorCamera* Create();
+
+    // Deletes the camera: its list entry, its menu and its window go at once;
+    // the object itself once nothing holds it any more.
+    void Delete();
+
+    // The on-top state, shared by "&Always on top" and automation. Setting
+    // stores the value unchanged (non-zero is on) and moves the window into
+    // or out of the topmost band without moving or resizing it; the menu's
+    // check mark is left alone. Reading gives 1 or 0.
+    fw::DispBool GetOnTop();
+    void SetOnTop(fw::DispBool value);
+
+    // Resizes the window so that its client area, under a one-line menu bar,
+    // is width x height; keeps its position; sets its z-order again from the
+    // on-top flag. The full-screen flag has no effect. Always FALSE.
+    fw::DispBool SetViewSize(long width, long height, fw::DispBool fullScreen);
+
+    // The check mark of "&Always on top" from the on-top flag.
+    void UpdateOnTopCheck();
+
+    // The other automation members: fixed answers, nothing changes.
+    long GetDrawMode();
+    void SetDrawMode(long value);
+    fw::DispBool GetShowMenu();
+    void SetShowMenu(fw::DispBool value);
+    fw::DispBool GetViewSize(long* width, long* height);
+    fw::DispBool GetWindowSize(long* left, long* top, long* right, long* bottom);
+    void SetWindowSize(long left, long top, long right, long bottom);
+
+    static const fw::DispatchMap dispatchMap;  // public: tests walk it
+    const fw::DispatchMap& GetDispatchMap() const override { return dispatchMap; }
+
+protected:
+    const fw::MessageMap* GetMessageMap() const override;
+    void PostNcDestroy() override;
+    void OnFinalRelease() override;
+
+private:
+    VelmorCamera() = default;
+    ~VelmorCamera() override = default;
+
+    bool CreateCameraWindow();
+    void RemoveFromCameraList();
+    // Frees the object now, or after the message in progress has returned.
+    void FreeWhenIdle();
+    static LRESULT CALLBACK GuardedWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    void OnPaint();
+    void OnFileCloseCamera();
+    void OnPropertiesHighDetail();
+    void OnPropertiesMedium();
+    void OnPropertiesLow();
+    void OnPropertiesAlwaysOnTop();
+    void OnSize320x200();
+    void OnSize400x300();
+    void OnSize480x360();
+    void OnSize640x480();
+    void OnSizeFullscreen320x200();
+    void OnSizeFullscreen320x240();
+    void OnSizeDirectDraw640x400();
+    void OnSizeDirectDraw640x480();
+    void OnHelpAbout();
+    void OnHelpTopics();
+    void OnHelpOrdering();
+    void OnHelpOrderNow();
+    void OnHelpWebSite();
+
+    static const fw::MessageMapEntry messageEntries[];
+    static const fw::MessageMap messageMap;
+    static const fw::DispatchEntry dispatchEntries[];
+
+    // Members of the camera; no operation of the shell reads the first
+    // twelve.
+    int m_nFirst = 0;
+    int m_anZeroed[7] = {};
+    int m_anUnset[4];  // never set nor read
+    BOOL m_bOnTop = 0;
+    UniqueMenu m_menu;  // menu 132 once attached
+
+    // Bookkeeping of the camera's life (see the top of this file).
+    bool m_bListed = false;  // owned by the camera list, not yet deleted
+    bool m_bMenuOnWindow =
+        false;                    // the window holds m_menu; the system destroys it with the window
+    int m_nMessageDepth = 0;      // messages of the window in progress
+    bool m_bFreePending = false;  // freed when m_nMessageDepth returns to 0
+    WNDPROC m_pfnClassProc = nullptr;  // the class's procedure, behind GuardedWndProc
+};

@@ -1,0 +1,203 @@
+// The console's menu commands, chosen in the real shell as its menu sends
+// them: the log file closed and opened again, always on top, copy and paste
+// with the focus tracking, and the items that do nothing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "Clipboard.h"
+#include "ShellProcess.h"
+#include "ShellWindows.h"
+#include "log/LogBanner.h"
+
+namespace {
+
+using vt::ScratchTree;
+using vt::ShellProcess;
+
+constexpr UINT kLogOpen = 32779;
+constexpr UINT kLogClose = 32780;
+constexpr UINT kAlwaysOnTop = 32785;
+constexpr UINT kEditCopy = 57634;
+constexpr UINT kEditPaste = 57637;
+constexpr int kOutputPane = 1000;
+constexpr int kCommandLine = 1006;
+constexpr int kExecuteButton = 1007;
+
+bool Grayed(unsigned state) { return (state & MF_GRAYED) != 0; }
+bool Enabled(unsigned state) { return (state & (MF_GRAYED | MF_DISABLED)) == 0; }
+bool Checked(unsigned state) { return (state & MF_CHECKED) != 0; }
+
+// The banner as the log file holds it, written in text mode.
+std::string Banner() {
+    std::string banner;
+    for (const char* p = kLogBanner; *p; ++p)
+        banner += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
+    return banner;
+}
+
+// The log file's lines after the banner.
+std::vector<std::string> LinesAfterBanner(const std::string& content) {
+    std::vector<std::string> lines;
+    if (content.compare(0, Banner().size(), Banner()) != 0) return {"<no banner>"};
+    size_t at = Banner().size();
+    while (at < content.size()) {
+        size_t end = content.find("\r\n", at);
+        if (end == std::string::npos) end = content.size();
+        lines.push_back(content.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+// The engine calls journaled so far, without the frame timer's ticks.
+size_t EngineCalls(ShellProcess& shell) {
+    size_t count = 0;
+    for (const std::string& line : shell.EngineJournal().Lines())
+        if (line.compare(0, 12, "pServerTick ") != 0) ++count;
+    return count;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+class ConsoleMenu : public testing::Test {
+protected:
+    ConsoleMenu()
+        : tree(std::string("menu-") +
+               testing::UnitTest::GetInstance()->current_test_info()->name()),
+          shell(tree) {}
+    void SetUp() override {
+        ASSERT_NE(shell.Console(), nullptr);
+        ASSERT_TRUE(shell.WaitEngineStarted());
+    }
+    void TearDown() override { EXPECT_TRUE(shell.Close()); }
+
+    ScratchTree tree;
+    ShellProcess shell;
+};
+
+TEST_F(ConsoleMenu, CloseLogThenOpenLogStartsTheFileAnew) {
+    HWND console = shell.Console();
+    shell.Command("rec.log 1 first session");
+    std::vector<vt::MenuItem> menus = vt::ReadMenus(shell);
+    EXPECT_TRUE(Grayed(vt::ItemState(menus, console, kLogOpen)));
+    EXPECT_TRUE(Enabled(vt::ItemState(menus, console, kLogClose)));
+
+    shell.MenuCommand(kLogClose);
+    std::vector<std::string> lines = LinesAfterBanner(tree.Read("System\\Velmor.log"));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_TRUE(StartsWith(lines.front(), "INFO: Log file open, "));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "INFO: first session"), lines.end());
+    EXPECT_TRUE(StartsWith(lines.back(), "INFO: Log file closed, ")) << lines.back();
+
+    menus = vt::ReadMenus(shell);
+    EXPECT_TRUE(Enabled(vt::ItemState(menus, console, kLogOpen)));
+    EXPECT_TRUE(Grayed(vt::ItemState(menus, console, kLogClose)));
+    // Lines logged while the file is closed reach the pane only.
+    EXPECT_NE(shell.PaneText().find("CONSOLE: rec.window "), std::string::npos);
+
+    shell.MenuCommand(kLogOpen);
+    menus = vt::ReadMenus(shell);
+    EXPECT_TRUE(Grayed(vt::ItemState(menus, console, kLogOpen)));
+    EXPECT_TRUE(Enabled(vt::ItemState(menus, console, kLogClose)));
+
+    // Closed again to read it: the new file holds the banner, its opening
+    // line, the one command echoed since, and its closing line; nothing of
+    // the first file.
+    shell.MenuCommand(kLogClose);
+    lines = LinesAfterBanner(tree.Read("System\\Velmor.log"));
+    ASSERT_EQ(lines.size(), 3u) << tree.Read("System\\Velmor.log");
+    EXPECT_TRUE(StartsWith(lines[0], "INFO: Log file open, ")) << lines[0];
+    EXPECT_EQ(lines[1], "CONSOLE: rec.window");
+    EXPECT_TRUE(StartsWith(lines[2], "INFO: Log file closed, ")) << lines[2];
+}
+
+TEST_F(ConsoleMenu, AlwaysOnTopTwiceEntersAndLeavesTheTopmostBand) {
+    HWND console = shell.Console();
+    const RECT before = vt::WindowRect(console);
+    EXPECT_FALSE(vt::IsTopmost(console));
+    EXPECT_FALSE(Checked(vt::ItemState(vt::ReadMenus(shell), console, kAlwaysOnTop)));
+
+    shell.MenuCommand(kAlwaysOnTop);
+    EXPECT_TRUE(vt::IsTopmost(console));
+    EXPECT_TRUE(Checked(vt::ItemState(vt::ReadMenus(shell), console, kAlwaysOnTop)));
+
+    shell.MenuCommand(kAlwaysOnTop);
+    EXPECT_FALSE(vt::IsTopmost(console));
+    EXPECT_FALSE(Checked(vt::ItemState(vt::ReadMenus(shell), console, kAlwaysOnTop)));
+
+    const RECT after = vt::WindowRect(console);
+    EXPECT_TRUE(EqualRect(&before, &after)) << "the console moved or changed size";
+}
+
+TEST_F(ConsoleMenu, CopyTakesThePaneSelectionAfterTheFocusMovedToTheButton) {
+    shell.Command("rec.log 1 copy me please");
+    HWND pane = shell.Control(kOutputPane);
+    HWND button = shell.Control(kExecuteButton);
+
+    vt::Click(pane);
+    ASSERT_TRUE(vt::WaitForFocus(pane));
+    const std::string wanted = "INFO: copy me please";
+    const size_t at = shell.PaneText().find(wanted);
+    ASSERT_NE(at, std::string::npos);
+    ::SendMessageA(pane, EM_SETSEL, at, at + wanted.size());
+
+    vt::Click(button);
+    ASSERT_TRUE(vt::WaitForFocus(button));
+    ASSERT_TRUE(vt::SetClipboardText("before the copy"));
+
+    shell.MenuCommand(kEditCopy);
+    EXPECT_EQ(vt::ClipboardText(), wanted);
+}
+
+TEST_F(ConsoleMenu, PasteGoesIntoTheCommandLineButNotIntoThePane) {
+    ASSERT_TRUE(vt::SetClipboardText("pasted words"));
+    HWND commandLine = shell.Control(kCommandLine);
+    HWND pane = shell.Control(kOutputPane);
+
+    vt::Click(commandLine);
+    ASSERT_TRUE(vt::WaitForFocus(commandLine));
+    shell.MenuCommand(kEditPaste);
+    EXPECT_EQ(shell.CommandLineText(), "pasted words");
+
+    vt::Click(pane);
+    ASSERT_TRUE(vt::WaitForFocus(pane));
+    const std::string before = shell.PaneText();
+    shell.MenuCommand(kEditPaste);
+    EXPECT_EQ(shell.PaneText(), before);
+    EXPECT_EQ(shell.CommandLineText(), "pasted words");
+}
+
+TEST_F(ConsoleMenu, GameItemsOrderNowAndWebSiteChangeNothing) {
+    HWND console = shell.Console();
+    const std::vector<vt::MenuItem> menusBefore = vt::MenuOf(vt::ReadMenus(shell), console);
+    const std::string paneBefore = shell.PaneText();
+    const size_t callsBefore = EngineCalls(shell);
+    const RECT rectBefore = vt::WindowRect(console);
+
+    // Begin game, Net game, Save game, Load game, Order Now, the web site,
+    // and the id whose prompt has no menu item.
+    for (UINT id : {32771u, 32772u, 32773u, 32774u, 32791u, 32792u, 32781u}) shell.MenuCommand(id);
+
+    EXPECT_EQ(shell.PaneText(), paneBefore);
+    EXPECT_EQ(EngineCalls(shell), callsBefore);
+    const RECT rectAfter = vt::WindowRect(console);
+    EXPECT_TRUE(EqualRect(&rectBefore, &rectAfter));
+    EXPECT_TRUE(vt::CameraWindows(shell).empty());
+    EXPECT_EQ(vt::TopLevelWindows(shell.Id(), "Velmor Console").size(), 1u);
+
+    const std::vector<vt::MenuItem> menusAfter = vt::MenuOf(vt::ReadMenus(shell), console);
+    ASSERT_EQ(menusAfter.size(), menusBefore.size());
+    for (size_t i = 0; i < menusAfter.size(); ++i) {
+        EXPECT_EQ(menusAfter[i].id, menusBefore[i].id);
+        EXPECT_EQ(menusAfter[i].state, menusBefore[i].state) << menusAfter[i].text;
+    }
+    for (int id : {32771, 32772, 32773, 32774, 32791, 32792})
+        EXPECT_TRUE(Enabled(vt::ItemState(menusAfter, console, id))) << id;
+}
+
+}  // namespace
