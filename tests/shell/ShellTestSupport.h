@@ -1,0 +1,125 @@
+// Helpers shared by the shell's tests: the platform record as the engine
+// dumped it, the log file and the pane split into lines, the registry entries
+// of the automation server, and starts of the shell with a chosen show mode.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Journal.h"
+#include "ScratchTree.h"
+#include "ShellProcess.h"
+
+namespace vt {
+
+// The 4096 bytes of the platform record that "rec.dump FILE" wrote.
+class RecordDump {
+public:
+    explicit RecordDump(std::string bytes) : m_bytes(std::move(bytes)) {}
+
+    bool Complete() const { return m_bytes.size() == 4096; }
+    std::uint32_t Word(std::size_t offset) const;
+    unsigned char Byte(std::size_t offset) const {
+        return static_cast<unsigned char>(m_bytes.at(offset));
+    }
+    // The NUL-terminated string of the 256-byte field at `offset`; the whole
+    // field if it holds no NUL (which the tests report as a fault).
+    std::string Field(std::size_t offset) const;
+    bool FieldTerminated(std::size_t offset) const;
+    // True when bytes [from, to) are all 0.
+    bool ZeroFrom(std::size_t from, std::size_t to) const;
+    const std::string& Bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+};
+
+// Offsets of the record's fields.
+namespace record {
+inline constexpr std::size_t kLog = 0, kEnableLog = 4, kOpenLog = 8, kCloseLog = 12;
+inline constexpr std::size_t kLogEnabled = 16, kLogNames = 48, kLogFile = 52;
+inline constexpr std::size_t kEngineWords = 56, kEngineBufferA = 72, kEngineBufferB = 328;
+inline constexpr std::size_t kEngineWord = 584, kCmdLine = 588, kExeName = 844;
+inline constexpr std::size_t kExeName2 = 1100, kLogFileName = 1356, kUnused = 1612;
+inline constexpr std::size_t kSize = 4096;
+}  // namespace record
+
+// Splits text at "\r\n"; a last line without a line end is kept as well.
+std::vector<std::string> SplitCrLf(const std::string& text);
+// True when every "\n" in text is preceded by "\r" (text-mode line ends).
+bool OnlyCrLfLineEnds(const std::string& text);
+// Index of the first line equal to `line`, or -1.
+int IndexOf(const std::vector<std::string>& lines, const std::string& line);
+// Index of the first line that starts with `prefix`, or -1.
+int IndexOfPrefix(const std::vector<std::string>& lines, const std::string& prefix, int from = 0);
+// Number of lines that start with `prefix`.
+int CountPrefix(const std::vector<std::string>& lines, const std::string& prefix);
+
+// The log banner: 146 characters before text-mode translation.
+inline constexpr std::size_t kBannerLength = 146;
+
+// Registry entries of the automation server and its type library.
+std::string GuidText(const GUID& guid);  // "{XXXXXXXX-...}"
+bool KeyExists(HKEY root, const std::string& path);
+// The default (or named) string value of a key; false if there is none.
+bool ReadString(HKEY root, const std::string& path, const char* name, std::string& value);
+// Deletes the class, ProgID, type library and interface keys of the shell.
+void DeleteShellRegistration();
+bool SameText(const std::string& a, const std::string& b);  // ASCII case-insensitive
+
+// A start of the shell with an explicit show mode (STARTF_USESHOWWINDOW), for
+// the cases the plain start cannot express.
+class ShownShell {
+public:
+    ShownShell(const ScratchTree& tree, WORD showWindow, const std::string& arguments = "");
+    ~ShownShell();  // ends the process by its handle if it still runs
+    ShownShell(const ShownShell&) = delete;
+    ShownShell& operator=(const ShownShell&) = delete;
+
+    DWORD Id() const { return m_info.dwProcessId; }
+    Journal& EngineJournal() { return m_journal; }
+    bool Running() const;
+    HWND Console(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    bool WaitExit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+private:
+    PROCESS_INFORMATION m_info{};
+    Journal m_journal;
+};
+
+// The console window of process `pid` ("Velmor Console"), or null.
+HWND FindConsoleWindow(DWORD pid);
+// Top-level windows of process `pid`, visible or not.
+std::vector<HWND> TopLevelWindows(DWORD pid);
+// Ids of the processes whose parent is `parent` and whose image is `exe`.
+std::vector<DWORD> ChildProcesses(DWORD parent, const std::string& exe);
+
+// Waits until `done` holds; false on timeout.
+template <typename Predicate>
+bool WaitUntil(Predicate done, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        ::Sleep(20);
+    }
+}
+
+// Line count of an edit control (EM_GETLINECOUNT, cross-process).
+int LineCount(HWND edit);
+
+// Runs "rec.journal TAG" from the command line and waits for its note: every
+// command typed before it has then been handled completely.
+void Sync(ShellProcess& shell, const std::string& tag);
+
+// The lines of a log file of the tree (CRLF line ends).
+std::vector<std::string> FileLines(const ScratchTree& tree, const std::string& relative);
+
+// The process's image range [base, base + size) of its executable, or false.
+bool ExecutableImage(HANDLE process, std::uintptr_t& base, std::uintptr_t& size);
+
+}  // namespace vt
