@@ -30,7 +30,7 @@ void OutputPane::Append(std::string_view text) {
         line.append(text).append(" ");
         m_lines.push_back(std::move(line));
     }
-    if (UpToDate() || m_timerSet || !m_control) return;
+    if (UpToDate() || m_timerSet || !m_control || !m_control->m_hWnd) return;
 
     const DWORD since = ::GetTickCount() - m_lastUpdate;
     if (since >= kUpdateIntervalMs) {

@@ -140,6 +140,15 @@ void VelmorConsole::OnOK() {
     fw::Dialog::OnOK();
 }
 
+void VelmorConsole::PostNcDestroy() {
+    // The controls went with the dialog: a line logged after the window is
+    // gone (the exception path leaves the run state as it was) must not reach
+    // a stale handle.
+    m_Output.m_hWnd = nullptr;
+    m_CommandLine.m_hWnd = nullptr;
+    m_pFocusEdit = nullptr;
+}
+
 void VelmorConsole::OnCancel() {
     // Escape and plain close requests leave the console open.
 }

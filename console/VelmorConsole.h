@@ -34,6 +34,7 @@ protected:
     void DoDataExchange(fw::DataExchange& dx) override;
     BOOL OnInitDialog() override;
     void OnCancel() override;
+    void PostNcDestroy() override;
 
 private:
     void OnSysCommand(UINT command, LPARAM parameter);
