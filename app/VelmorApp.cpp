@@ -11,6 +11,7 @@
 #include "OleException.h"
 #include "OleObjectFactory.h"
 #include "StartupPaths.h"
+#include "TypeLibraryFile.h"
 #include "console/VelmorConsole.h"
 #include "engine/PlatformRecordFill.h"
 #include "log/Log.h"
@@ -45,6 +46,7 @@ void RegisterTypeLibrary(const char* startDirectory) {
     char helpPath[kPathSize];
     if (!JoinPath(typeLibPath, kPathSize, startDirectory, "\\System\\Velmor.tlb")) return;
     if (!JoinPath(helpPath, kPathSize, startDirectory, "\\Help\\Velmor.hlp")) return;
+    if (!TypeLibraryFileIsWhole(typeLibPath)) return;  // cut short: loading could end the process
     OleString typeLibWide(typeLibPath);
     OleString helpWide(helpPath);
     ITypeLib* typeLib = nullptr;

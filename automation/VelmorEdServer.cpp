@@ -6,6 +6,7 @@
 
 #include "OleApp.h"
 #include "OleString.h"
+#include "app/CrashHandler.h"
 #include "automation/dispids.h"
 #include "automation/guids.h"
 #include "engine/vmserver.h"
@@ -77,6 +78,7 @@ void VelmorEdServer::SetFullscreen(fw::DispBool) {}  // ignored
 
 void VelmorEdServer::Exec(const char* command) {
     LogCommand(command);
+    const EngineFaultFrame frame;
     edsrvProcess(kEngineChannel, 0, command);  // result deliberately ignored
 }
 
@@ -84,6 +86,7 @@ void VelmorEdServer::SlowExec(const char* command) {
     // Restored when the engine returns (or an exception leaves the call).
     WaitCursor wait;
     LogCommand(command);
+    const EngineFaultFrame frame;
     edsrvProcess(kEngineChannel, 0, command);
 }
 
@@ -93,7 +96,10 @@ BSTR VelmorEdServer::GetProp(const char* first, const char* second) {
     // rather than whatever the stack held.
     char reply[kEngineReplySize];
     reply[0] = '\0';
-    linktopicProcessClientRequest(kEngineChannel, first, second, 0, reply);
+    {
+        const EngineFaultFrame frame;
+        linktopicProcessClientRequest(kEngineChannel, first, second, 0, reply);
+    }
     // The engine should leave a NUL within the buffer. If it leaves none, the
     // reply is cut to its first kEngineReplySize - 1 characters; nothing is
     // read past the buffer.
@@ -104,6 +110,7 @@ BSTR VelmorEdServer::GetProp(const char* first, const char* second) {
 }
 
 void VelmorEdServer::SetProp(const char* first, const char* second, const char* value) {
+    const EngineFaultFrame frame;
     linktopicProcessClientData(kEngineChannel, first, second, 0, value);  // result ignored
 }
 

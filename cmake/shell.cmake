@@ -5,6 +5,7 @@ add_library(velmor_shell STATIC
     app/FrameTimer.cpp
     app/RunState.cpp
     app/StartupPaths.cpp
+    app/TypeLibraryFile.cpp
     app/VelmorApp.cpp
     automation/VelmorEdServer.cpp
     camera/CameraCommands.cpp

@@ -32,15 +32,14 @@ void OutputPane::Append(std::string_view text) {
     }
     if (UpToDate() || m_timerSet || !m_control || !m_control->m_hWnd) return;
 
+    // Never inside the burst itself: the update runs once the GUI thread is
+    // free again, and at most once per interval.
     const DWORD since = ::GetTickCount() - m_lastUpdate;
-    if (since >= kUpdateIntervalMs) {
-        Flush();
-    } else if (::SetTimer(m_control->m_hWnd, kUpdateTimerId, kUpdateIntervalMs - since,
-                          &OutputPane::OnUpdateTimer)) {
+    const DWORD delay = since >= kUpdateIntervalMs ? USER_TIMER_MINIMUM : kUpdateIntervalMs - since;
+    if (::SetTimer(m_control->m_hWnd, kUpdateTimerId, delay, &OutputPane::OnUpdateTimer))
         m_timerSet = true;
-    } else {
-        Flush();  // no timer to be had: show the line now rather than late
-    }
+    else
+        Flush();  // no timer to be had: show the line now rather than never
 }
 
 void CALLBACK OutputPane::OnUpdateTimer(HWND control, UINT, UINT_PTR, DWORD) {

@@ -4,6 +4,7 @@
 
 #include "OleApp.h"
 #include "WinApp.h"
+#include "app/CrashHandler.h"
 #include "app/RunState.h"
 #include "app/VelmorApp.h"
 #include "engine/vmserver.h"
@@ -100,7 +101,10 @@ void VelmorConsole::StartEngine() {
     PLATFORM.OpenLog(kDefaultLogFileName);
     g_engineStarted = 1;  // before pInitAll: a paint during it must not start it again
     theApp.UpdateMenuState();
-    pInitAll(fw::WinApp::Current()->m_hInstance);
+    {
+        const EngineFaultFrame frame;
+        pInitAll(fw::WinApp::Current()->m_hInstance);
+    }
     g_runState.store(kRunEngineRunning);
 }
 
@@ -117,6 +121,7 @@ void VelmorConsole::OnExecute() {
     }
     if (!text.empty()) {
         PLATFORM.Log(0, text.c_str());
+        const EngineFaultFrame frame;
         edsrvProcess(kEngineChannel, 0, text.c_str());
     }
     m_CommandLine.SetText("");
@@ -126,14 +131,20 @@ void VelmorConsole::OnSetFocusCommandLine() { m_pFocusEdit = &m_CommandLine; }
 
 void VelmorConsole::OnSetFocusOutput() { m_pFocusEdit = &m_Output; }
 
-void VelmorConsole::OnTimer(UINT) { pServerTick(); }
+void VelmorConsole::OnTimer(UINT) {
+    const EngineFaultFrame frame;
+    pServerTick();
+}
 
 void VelmorConsole::AppendOutput(std::string_view text) { m_pane.Append(text); }
 
 void VelmorConsole::OnOK() {
     fw::OleCanExitApp();  // asked, and the close goes on whatever the answer
     g_runState.store(kRunConsoleOpen);
-    if (g_engineStarted == 1) pExitAll();
+    if (g_engineStarted == 1) {
+        const EngineFaultFrame frame;
+        pExitAll();
+    }
     PLATFORM.CloseLog();
     g_runState.store(kRunStopped);
     m_pane.Flush();  // every line logged before the close is shown before it

@@ -31,6 +31,7 @@ void TimeStamp(char* out, std::size_t size) {
 }  // namespace
 
 std::size_t FormatLogLine(char* line, std::size_t size, int category, const char* text) {
+    if (size == 0) return 0;  // no room even for the terminator: nothing is written
     char cut[kTextSize];
     std::strncpy(cut, text ? text : "", kTextSize - 1);
     cut[kTextSize - 1] = '\0';

@@ -1,6 +1,7 @@
 #include "control_commands.h"
 
 #include "elapsed_clock.h"
+#include "heap_report.h"
 #include "journal.h"
 #include "parse_number.h"
 #include "recorder_state.h"
@@ -88,6 +89,14 @@ bool OnLogRepeat(Arguments& arguments) {
 bool OnOpenLog(Arguments& arguments) {
     const std::string name = arguments.Text();
     if (PLATFORM.OpenLog) PLATFORM.OpenLog(name == "-" ? nullptr : name.c_str());
+    return true;
+}
+
+// rec.openlogfield: PLATFORM.OpenLog with the record's own LogFileName, the
+// name OpenLog is about to overwrite
+bool OnOpenLogField(Arguments& arguments) {
+    if (!arguments.AtEnd()) return false;
+    if (PLATFORM.OpenLog) PLATFORM.OpenLog(PLATFORM.LogFileName);
     return true;
 }
 
@@ -205,6 +214,13 @@ bool OnTime(Arguments& arguments) {
     return true;
 }
 
+// rec.heap: the bytes and blocks in use in the process's heaps
+bool OnHeap(Arguments& arguments) {
+    if (!arguments.AtEnd()) return false;
+    JournalHeapUse();
+    return true;
+}
+
 // rec.window: the process's top-level windows and their menus
 bool OnWindow(Arguments& arguments) {
     if (!arguments.AtEnd()) return false;
@@ -217,6 +233,7 @@ constexpr ControlCommand kControlCommands[] = {
     {"lognull", OnLogNull},
     {"logrepeat", OnLogRepeat},
     {"openlog", OnOpenLog},
+    {"openlogfield", OnOpenLogField},
     {"closelog", OnCloseLog},
     {"enablelog", OnEnableLog},
     {"dump", OnDump},
@@ -229,6 +246,7 @@ constexpr ControlCommand kControlCommands[] = {
     {"journal", OnJournal},
     {"time", OnTime},
     {"window", OnWindow},
+    {"heap", OnHeap},
 };
 
 }  // namespace

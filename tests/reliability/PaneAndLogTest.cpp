@@ -1,0 +1,186 @@
+// The output pane filled and trimmed many times over with long lines, and the
+// log file under awkward use: a megabyte of text in one message, the open log
+// opened again under its own name (the record's own field), names that
+// cannot be opened, an empty name. Every line reaches the file, the pane
+// shows the last ones whole, and the shell runs on.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ReliabilitySupport.h"
+#include "ScratchTree.h"
+
+namespace {
+
+constexpr std::size_t kLogFileNameOffset = 1356;
+constexpr std::size_t kLogFileOffset = 52;
+
+rel::ShellStart StartIn(const vt::ScratchTree& tree) {
+    return {tree.System() + "\\Velmor.exe", "", tree.Root(), tree.System() + "\\recorder.journal"};
+}
+
+// Line i of "rec.logrepeat CAT COUNT LEN": "<i> " filled with 'x' to LEN.
+std::string Repeated(int i, std::size_t length) {
+    std::string text = std::to_string(i) + ' ';
+    text.resize(length, 'x');
+    return text;
+}
+
+std::vector<std::string> FileLines(const vt::ScratchTree& tree, const std::string& name) {
+    return rel::SplitLines(tree.Read("System\\" + name));
+}
+
+std::uint32_t Word(const std::string& bytes, std::size_t offset) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[offset + i]);
+    return value;
+}
+
+TEST(OutputPane, LongLinesFillAndTrimItManyTimesOverAndNoneIsLost) {
+    vt::ScratchTree tree("rel-pane-fill");
+    rel::Shell shell(StartIn(tree));
+    ASSERT_TRUE(shell.WaitEngineStarted());
+    // Three rounds of 1000 lines of 255 characters under A, B and C: the
+    // pane is cut by 100 lines about thirty times.
+    const char* names[] = {"A", "B", "C"};
+    for (int round = 0; round < 3; ++round)
+        ASSERT_TRUE(shell.Command("rec.logrepeat " + std::to_string(17 + round) + " 1000 255"));
+    ASSERT_TRUE(shell.Sync("filled"));
+    const std::string paneText = shell.PaneText();
+    ASSERT_TRUE(shell.Close());
+
+    // The file has every line, in order, right after its command's echo.
+    const std::vector<std::string> file = FileLines(tree, "Velmor.log");
+    std::vector<std::string> expected;  // every message line from the first command on
+    for (int round = 0; round < 3; ++round) {
+        expected.push_back("CONSOLE: rec.logrepeat " + std::to_string(17 + round) + " 1000 255");
+        for (int i = 0; i < 1000; ++i)
+            expected.push_back(std::string(names[round]) + ": " + Repeated(i, 255));
+    }
+    expected.push_back("CONSOLE: rec.journal filled");
+    const int first = rel::IndexOf(file, expected.front());
+    ASSERT_NE(first, -1);
+    ASSERT_GE(file.size(), first + expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(file[first + i], expected[i]) << "line " << i;
+
+    // The pane holds at most 301 lines: the newest ones, each whole with its
+    // blank, although together they are far more than the edit control's
+    // default 30,000 characters.
+    std::vector<std::string> pane = rel::SplitLines(paneText);
+    ASSERT_LE(pane.size(), 301u);
+    ASSERT_GE(pane.size(), 201u);
+    EXPECT_GT(paneText.size(), 30000u);
+    for (std::size_t i = 0; i < pane.size(); ++i) {
+        const std::string& want = expected[expected.size() - pane.size() + i];
+        EXPECT_EQ(pane[i], want + " ") << "pane line " << i;
+    }
+}
+
+TEST(LogFile, AMegabyteMessageIsCutTo255Characters) {
+    vt::ScratchTree tree("rel-log-long");
+    rel::Shell shell(StartIn(tree));
+    ASSERT_TRUE(shell.WaitEngineStarted());
+    ASSERT_TRUE(shell.Command("rec.logrepeat 1 1 1048576"));
+    ASSERT_TRUE(shell.Command("rec.logrepeat 5 2 256"));
+    ASSERT_TRUE(shell.Sync("long"));
+    const std::string pane = shell.PaneText();
+    ASSERT_TRUE(shell.Close());
+    const std::vector<std::string> file = FileLines(tree, "Velmor.log");
+    const int at = rel::IndexOf(file, "CONSOLE: rec.logrepeat 1 1 1048576");
+    ASSERT_NE(at, -1);
+    ASSERT_GE(file.size(), at + 6u);
+    EXPECT_EQ(file[at + 1], "INFO: " + Repeated(0, 255));
+    EXPECT_EQ(file[at + 3], "ED: " + Repeated(0, 255));
+    EXPECT_EQ(file[at + 4], "ED: " + Repeated(1, 255));
+    EXPECT_NE(pane.find("\r\nINFO: " + Repeated(0, 255) + " \r\n"), std::string::npos);
+}
+
+TEST(LogFile, OpeningTheOpenLogUnderItsOwnFieldStartsItAfresh) {
+    vt::ScratchTree tree("rel-log-own-name");
+    rel::Shell shell(StartIn(tree));
+    ASSERT_TRUE(shell.WaitEngineStarted());
+    ASSERT_TRUE(shell.Command("rec.log 1 before the reopen"));
+    ASSERT_TRUE(shell.Command("rec.openlogfield"));
+    ASSERT_TRUE(shell.Command("rec.log 1 after the reopen"));
+
+    // A name of 255 characters, the most the field holds, then its own field.
+    const std::string longName = std::string(251, 'n') + ".log";
+    ASSERT_TRUE(shell.Command("rec.openlog " + longName));
+    ASSERT_TRUE(shell.Command("rec.log 1 in the long log"));
+    ASSERT_TRUE(shell.Command("rec.openlogfield"));
+    ASSERT_TRUE(shell.Command("rec.dump record.bin"));
+    ASSERT_TRUE(shell.Command("rec.log 1 long log reopened"));
+    ASSERT_TRUE(shell.Sync("reopened"));
+    ASSERT_TRUE(shell.Close());
+
+    // Velmor.log: the reopen truncated it; what follows is complete.
+    const std::vector<std::string> first = FileLines(tree, "Velmor.log");
+    ASSERT_GE(first.size(), 9u);
+    EXPECT_EQ(first[5].rfind("INFO: Log file open, ", 0), 0u) << first[5];
+    EXPECT_EQ(first[6], "CONSOLE: rec.log 1 after the reopen");
+    EXPECT_EQ(first[7], "INFO: after the reopen");
+    EXPECT_EQ(first[8], "CONSOLE: " + ("rec.openlog " + longName).substr(0, 255));
+    EXPECT_EQ(first.back().rfind("INFO: Log file closed, ", 0), 0u);
+    EXPECT_EQ(rel::IndexOf(first, "INFO: before the reopen"), -1);
+
+    const std::vector<std::string> second = FileLines(tree, longName);
+    ASSERT_GE(second.size(), 9u);
+    EXPECT_EQ(second[5].rfind("INFO: Log file open, ", 0), 0u);
+    EXPECT_EQ(second[6], "CONSOLE: rec.dump record.bin");
+    EXPECT_EQ(second[7], "CONSOLE: rec.log 1 long log reopened");
+    EXPECT_EQ(rel::IndexOf(second, "INFO: in the long log"), -1);
+    EXPECT_EQ(second.back().rfind("INFO: Log file closed, ", 0), 0u);
+
+    // The field holds the name whole, terminated; nothing after it changed.
+    const std::string record = tree.Read("System\\record.bin");
+    ASSERT_EQ(record.size(), 4096u);
+    EXPECT_EQ(record.substr(kLogFileNameOffset, 256), longName + '\0');
+    EXPECT_EQ(record.find_first_not_of('\0', kLogFileNameOffset + 256), std::string::npos);
+    EXPECT_NE(Word(record, kLogFileOffset), 0u);
+}
+
+TEST(LogFile, NamesThatCannotBeOpenedAreReportedAndTheShellRunsOn) {
+    vt::ScratchTree tree("rel-log-unopenable");
+    rel::Shell shell(StartIn(tree));
+    ASSERT_TRUE(shell.WaitEngineStarted());
+    const std::string names[] = {
+        "Z:\\sys\\devices\\system\\Velmor.log",  // where nothing can be made
+        "no such folder\\Velmor.log",
+        "..\\System",                             // a folder
+        "bad<name>|?.log",
+        "",                                       // the empty name
+    };
+    int failures = 0;
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(shell.Command(name.empty() ? "rec.openlog" : "rec.openlog " + name));
+        ASSERT_TRUE(shell.Command("rec.dump record.bin"));
+        ASSERT_TRUE(shell.Sync("tried " + std::to_string(++failures)));
+        const std::string record = tree.Read("System\\record.bin");
+        ASSERT_EQ(record.size(), 4096u);
+        EXPECT_EQ(Word(record, kLogFileOffset), 0u) << "a log is open";
+        EXPECT_EQ(record.substr(kLogFileNameOffset, name.size() + 1), name + '\0');
+    }
+    // A null name tries the empty name again; the menu's Open log then opens
+    // Velmor.log anew.
+    ASSERT_TRUE(shell.Command("rec.openlog -"));
+    ASSERT_TRUE(shell.Sync("null name"));
+    shell.MenuCommand(32779);
+    ASSERT_TRUE(shell.Sync("reopened"));
+    const std::vector<std::string> pane = rel::SplitLines(shell.PaneText());
+    int reported = 0;
+    for (const std::string& line : pane) reported += line == "INFO: Failed to open log ";
+    EXPECT_EQ(reported, failures + 1);
+    ASSERT_TRUE(shell.Close());
+
+    const std::vector<std::string> file = FileLines(tree, "Velmor.log");
+    ASSERT_GE(file.size(), 8u);
+    EXPECT_EQ(file[5].rfind("INFO: Log file open, ", 0), 0u);
+    EXPECT_EQ(file[6], "CONSOLE: rec.journal reopened");
+    EXPECT_EQ(file.back().rfind("INFO: Log file closed, ", 0), 0u);
+    EXPECT_FALSE(tree.Exists("System\\bad<name>|?.log"));
+}
+
+}  // namespace
