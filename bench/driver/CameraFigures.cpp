@@ -1,0 +1,99 @@
+#include "CameraFigures.h"
+
+#include <cstdio>
+
+#include "Qpc.h"
+
+namespace bench {
+
+namespace {
+
+constexpr UINT kNewCamera = 32784;
+constexpr UINT kCloseAllCameras = 32789;
+constexpr auto kCloseTimeout = std::chrono::minutes(5);
+
+// One round: the cameras opened one after the other, then all closed.
+struct Round {
+    std::string failure;  // empty if the round went through
+    double openMs = 0;
+    double closeMs = 0;
+    int left = 0;  // camera windows still there after Close All Cameras
+    GuiObjects guiBefore, guiAfter;
+    MemorySample memoryBefore, memoryAfter;
+};
+
+Round RunRound(ShellRun& shell, int cameras) {
+    Round round;
+    round.guiBefore = shell.Process().Gui();
+    round.memoryBefore = shell.Process().Memory();
+    const int windowsBefore = shell.WindowCount();
+    // Each command is sent and handled before the next.
+    const std::int64_t openBegin = QpcNow();
+    for (int i = 0; i < cameras; ++i) {
+        if (!shell.MenuCommand(kNewCamera)) {
+            round.failure = "the shell stopped answering at camera " + std::to_string(i + 1) + " (" +
+                            std::to_string(shell.WindowCount() - windowsBefore) + " windows open)";
+            return round;
+        }
+    }
+    round.openMs = QpcToMicroseconds(QpcNow() - openBegin) / 1000;
+    const int opened = shell.WindowCount() - windowsBefore;
+    const std::int64_t closeBegin = QpcNow();
+    const bool closed = shell.MenuCommand(kCloseAllCameras, kCloseTimeout);
+    round.closeMs = QpcToMicroseconds(QpcNow() - closeBegin) / 1000;
+    round.left = shell.WindowCount() - windowsBefore;
+    if (opened < cameras) {
+        round.failure = "New Camera opened " + std::to_string(opened) + " windows";
+    } else if (!closed) {
+        round.failure = "Close All Cameras did not end in 5 minutes; " + std::to_string(round.left) + " left";
+    }
+    round.guiAfter = shell.Process().Gui();
+    round.memoryAfter = shell.Process().Memory();
+    return round;
+}
+
+std::string Counts(DWORD before, DWORD after) { return std::to_string(before) + " -> " + std::to_string(after); }
+
+std::string PrivateGrowth(const Round& round) {
+    return round.memoryBefore.valid && round.memoryAfter.valid
+               ? Fixed(round.memoryAfter.privateKiB - round.memoryBefore.privateKiB, 0)
+               : std::string();
+}
+
+}  // namespace
+
+void RunCameraFigures(ShellRun& shell, const Options& options, ResultTable& table) {
+    std::printf("  cameras, %d opened and closed, twice\n", options.cameras);
+    std::fflush(stdout);
+    const std::string n = std::to_string(options.cameras);
+    const std::string figure = n + " cameras opened and closed";
+    const Round first = RunRound(shell, options.cameras);
+    if (!first.failure.empty()) {
+        table.Add({"cameras, " + figure, "", "", "", first.failure, "FAIL"});
+        return;
+    }
+    // The second round shows what stays per camera: the first one also grows
+    // the process's window and handle tables to their high-water mark.
+    const Round second = RunRound(shell, options.cameras);
+    if (!second.failure.empty()) {
+        table.Add({"cameras, " + figure + " again", "", "", "", second.failure, "FAIL"});
+        return;
+    }
+    table.Add({"New Camera, each of " + n + " (ms)", Fixed(first.openMs / options.cameras, 2), "", "", "", "info"});
+    table.Add({"Close All Cameras, " + n + " windows (ms)", Fixed(first.closeMs, 0), "", "", "", "info"});
+    table.Add({"windows left, " + figure, std::to_string(first.left + second.left), "", "", "0",
+               Verdict(first.left == 0 && second.left == 0)});
+    // Wine's GetGuiResources answers 0 for every process.
+    const bool counted = first.guiBefore.gdi || second.guiAfter.gdi || first.guiBefore.user || second.guiAfter.user;
+    const std::string note = counted ? "no growth" : "GetGuiResources gives 0 here";
+    table.Add({"GDI objects, " + figure + " twice", Counts(first.guiBefore.gdi, second.guiAfter.gdi), "", "", note,
+               counted ? Verdict(second.guiAfter.gdi <= first.guiBefore.gdi) : "info"});
+    table.Add({"USER objects, " + figure + " twice", Counts(first.guiBefore.user, second.guiAfter.user), "", "",
+               note, counted ? Verdict(second.guiAfter.user <= first.guiBefore.user) : "info"});
+    table.Add({"private bytes growth, " + figure + ", first round (KiB)", PrivateGrowth(first), "", "", "",
+               "info"});
+    table.Add({"private bytes growth, " + figure + ", second round (KiB)", PrivateGrowth(second), "", "", "",
+               "info"});
+}
+
+}  // namespace bench

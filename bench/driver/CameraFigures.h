@@ -1,0 +1,14 @@
+// Camera windows opened and closed from the console's Window menu, many in a
+// row and in two rounds: the time each takes, the windows left, and the
+// shell's GDI and USER object counts and private bytes before and after.
+#pragma once
+
+#include "Options.h"
+#include "ResultTable.h"
+#include "ShellRun.h"
+
+namespace bench {
+
+void RunCameraFigures(ShellRun& shell, const Options& options, ResultTable& table);
+
+}  // namespace bench

@@ -1,0 +1,81 @@
+#include "Floors.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "Child.h"
+#include "Qpc.h"
+
+namespace bench {
+
+namespace {
+
+std::string OutputPath(const Paths& paths, const std::string& name) {
+    const std::string scratch = paths.benchDir + "\\scratch";
+    ::CreateDirectoryA(scratch.c_str(), nullptr);
+    const std::string path = scratch + "\\" + name + ".txt";
+    ::DeleteFileA(path.c_str());
+    return path;
+}
+
+// Runs the floor to its end; false if it failed or had to be stopped.
+bool RunToEnd(const Paths& paths, const char* floor, const std::string& arguments,
+              std::chrono::milliseconds timeout, std::int64_t* startCounter = nullptr) {
+    Child child(paths.Floor(floor), arguments, paths.benchDir);
+    if (!child.Started()) {
+        std::fprintf(stderr, "driver: cannot start %s\n", floor);
+        return false;
+    }
+    if (startCounter) *startCounter = child.StartCounter();
+    if (!child.WaitExit(timeout)) {
+        std::fprintf(stderr, "driver: %s did not end in time\n", floor);
+        return false;
+    }
+    return child.ExitCode() == 0;
+}
+
+// The number after `key` in a floor's "key value" output.
+std::optional<double> ReadValue(const std::string& path, const std::string& key) {
+    std::istringstream text(ReadTextFile(path));
+    std::string word;
+    double value = 0;
+    while (text >> word >> value)
+        if (word == key) return value;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<double> RunTimerFloor(const Paths& paths, double seconds, int busyMs) {
+    const std::string output = OutputPath(paths, "floor-timer-" + std::to_string(busyMs));
+    const std::string arguments = std::to_string(seconds) + " " + std::to_string(busyMs) + " \"" + output + "\"";
+    const auto timeout = std::chrono::milliseconds(static_cast<long long>(seconds * 1000) + 60000);
+    std::vector<double> ticks;
+    if (!RunToEnd(paths, "floor_timer", arguments, timeout)) return ticks;
+    std::istringstream text(ReadTextFile(output));
+    for (double t; text >> t;) ticks.push_back(t);
+    return ticks;
+}
+
+std::optional<double> RunLogFloor(const Paths& paths, const char* mode, long long count, int length) {
+    const std::string output = OutputPath(paths, std::string("floor-log-") + mode);
+    const std::string arguments = std::string(mode) + " " + std::to_string(count) + " " +
+                                  std::to_string(length) + " \"" + output + "\"";
+    if (!RunToEnd(paths, "floor_log", arguments, std::chrono::hours(12))) return std::nullopt;
+    return ReadValue(output, "us");
+}
+
+std::optional<double> RunStartupFloor(const Paths& paths, bool ole) {
+    const std::string output = OutputPath(paths, "floor-startup");
+    std::int64_t start = 0;
+    const std::string arguments = "\"" + output + "\"" + (ole ? " ole" : "");
+    if (!RunToEnd(paths, "floor_startup", arguments, std::chrono::seconds(60), &start))
+        return std::nullopt;
+    const std::optional<double> painted = ReadValue(output, "qpc");
+    if (!painted) return std::nullopt;
+    return QpcToMicroseconds(static_cast<std::int64_t>(*painted) - start);
+}
+
+}  // namespace bench

@@ -1,0 +1,25 @@
+// Where the bench finds what it runs and where it writes: all relative to the
+// driver's own executable, build/bench/driver.exe, so a build tree works
+// wherever it lies.
+#pragma once
+
+#include <string>
+
+namespace bench {
+
+struct Paths {
+    std::string benchDir;     // build\bench: the floors, the results
+    std::string distSystem;   // build\dist\System: the shell, its type library, velmorctl
+    std::string recorderDll;  // build\engines\recorder\vmserver.dll
+
+    static Paths FromDriver();
+    std::string Floor(const char* name) const { return benchDir + "\\" + name + ".exe"; }
+};
+
+bool FileExists(const std::string& path);
+// Deletes a directory tree; missing is fine.
+void RemoveTree(const std::string& path);
+bool WriteTextFile(const std::string& path, const std::string& content);
+std::string ReadTextFile(const std::string& path);
+
+}  // namespace bench

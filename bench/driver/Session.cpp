@@ -1,0 +1,75 @@
+#include "Session.h"
+
+#include <cstdio>
+#include <optional>
+#include <thread>
+
+#include "Automation.h"
+#include "CameraFigures.h"
+#include "EditorFigures.h"
+#include "LogFigures.h"
+#include "MemoryFigures.h"
+#include "ShellRun.h"
+#include "StartTree.h"
+
+namespace bench {
+
+namespace {
+
+// Every property request is answered with the longest reply there is.
+constexpr char kSessionCommands[] = "reply 16383\n";
+constexpr auto kSettle = std::chrono::seconds(2);
+
+}  // namespace
+
+void RunSessionFigures(const Paths& paths, const Options& options, ResultTable& table,
+                       const std::function<void()>& checkpoint) {
+    const bool wantCalls = options.Wants("editor") || options.Wants("memory");
+    const std::string root = MakeStartTree(paths, "session", kSessionCommands);
+    CLSID clsid{};
+    std::string why;
+    const bool automation = wantCalls && AutomationReady(paths, root, clsid, why);
+    if (wantCalls && !automation) table.Pending("editor calls", why);
+
+    const LogFloors logFloors = options.Wants("log") ? RunLogFloors(paths, options) : LogFloors{};
+    const CallTimes callFloor = automation ? TimeFloorCalls(paths, options) : CallTimes{};
+
+    std::printf("Shell session\n");
+    std::fflush(stdout);
+    ShellRun shell(root, "-Embedding");
+    if (!shell.WaitEngineStarted() || !shell.Console()) {
+        table.Add({"shell session", "", "", "", "the shell did not start", "FAIL"});
+        return;
+    }
+    std::this_thread::sleep_for(kSettle);
+    MemoryTimeline memory;
+    memory.start = shell.Process().Memory();
+
+    // The small burst and the timed calls first: after them every path has
+    // been taken once, and memory is read warm.
+    LogBursts bursts(shell, options, logFloors, table);
+    const bool wantLog = options.Wants("log") || options.Wants("memory");
+    if (wantLog) bursts.Small();
+    memory.afterBurst = shell.Process().Memory();
+    std::optional<EditorCalls> calls;
+    if (automation) calls.emplace(clsid, options, callFloor, table);
+    memory.beforeCalls = shell.Process().Memory();
+    if (calls) calls->Timed();
+    memory.warm = shell.Process().Memory();
+    if (wantLog) bursts.Large();
+    if (calls) calls->Rest();
+    memory.end = shell.Process().Memory();
+    const long long callCount = calls ? calls->Calls() : 0;
+    calls.reset();  // released while the shell still runs
+
+    if (options.Wants("memory")) {
+        const std::string load = "after " + std::to_string(bursts.Lines()) + " lines + " +
+                                 std::to_string(callCount) + " calls";
+        AddMemoryRows(table, memory, callFloor, load);
+        checkpoint();
+        RunCameraFigures(shell, options, table);
+    }
+    shell.Close();
+}
+
+}  // namespace bench

@@ -1,0 +1,110 @@
+#include "StartupFigures.h"
+
+#include <cstdio>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <thread>
+
+#include "Floors.h"
+#include "Qpc.h"
+#include "ShellRun.h"
+#include "StartTree.h"
+#include "Stats.h"
+
+namespace bench {
+
+namespace {
+
+constexpr double kFloorFactor = 1.2;
+
+// recorder.cmds runs inside pInitAll, right after its journal line; the
+// init hook runs last in pInitAll, just before it returns.
+constexpr char kStartCommands[] =
+    "time init.enter\n"
+    "oninit rec.time init.return\n";
+
+struct ShellStart {
+    double toFirstPaintUs = 0;
+    double toInitReturnUs = 0;
+};
+
+std::optional<ShellStart> StartShell(const Paths& paths, const char* arguments) {
+    ShellRun run(MakeStartTree(paths, "startup", kStartCommands), arguments);
+    if (!run.Started()) return std::nullopt;
+    const auto returned = run.EngineJournal().WaitForTime("init.return", std::chrono::seconds(60));
+    const auto entered = run.EngineJournal().WaitForTime("init.enter", std::chrono::seconds(1));
+    run.Close();
+    if (!returned || !entered) return std::nullopt;
+    return ShellStart{QpcToMicroseconds(entered->counter - run.Process().StartCounter()),
+                      QpcToMicroseconds(returned->counter - run.Process().StartCounter())};
+}
+
+void AddRow(ResultTable& table, const std::string& figure, const std::vector<double>& shellUs,
+            const std::vector<double>& floorUs, bool withTarget) {
+    const double shell = Median(shellUs) / 1000;
+    const double floor = Median(floorUs) / 1000;
+    table.Add({figure, Fixed(shell, 1), Fixed(floor, 1), RatioText(shell, floor),
+               withTarget ? "<= 1.2x floor" : "", withTarget ? Verdict(shell <= kFloorFactor * floor) : "info"});
+}
+
+struct Samples {
+    std::vector<double> firstPaint;  // the shell, normal start
+    std::vector<double> initReturn;
+    std::vector<double> oleFirstPaint;  // the shell started by OLE
+    std::vector<double> floor;
+    std::vector<double> oleFloor;  // the floor with OLE initialised
+};
+
+// Wine's background processes finish their share of an exit (the registry
+// written back, OLE's bookkeeping) a moment after a program ends.
+void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(500)); }
+
+// One start of each program; odd rounds run them in the reverse order, so
+// that none always follows the same one.
+void Sample(const Paths& paths, int round, Samples* samples) {
+    std::optional<ShellStart> shell, oleShell;
+    std::optional<double> floor, oleFloor;
+    const std::function<void()> starts[] = {
+        [&] { shell = StartShell(paths, ""); },
+        [&] { floor = RunStartupFloor(paths); },
+        [&] { oleShell = StartShell(paths, "-Embedding"); },
+        [&] { oleFloor = RunStartupFloor(paths, true); },
+    };
+    for (std::size_t i = 0; i < std::size(starts); ++i) {
+        Settle();
+        starts[round % 2 ? std::size(starts) - 1 - i : i]();
+    }
+    if (!samples) return;
+    if (shell) {
+        samples->firstPaint.push_back(shell->toFirstPaintUs);
+        samples->initReturn.push_back(shell->toInitReturnUs);
+    }
+    if (oleShell) samples->oleFirstPaint.push_back(oleShell->toFirstPaintUs);
+    if (floor) samples->floor.push_back(*floor);
+    if (oleFloor) samples->oleFloor.push_back(*oleFloor);
+}
+
+}  // namespace
+
+void RunStartupFigures(const Paths& paths, const Options& options, ResultTable& table) {
+    std::printf("Start-up, %d starts each\n", options.startups);
+    std::fflush(stdout);
+    // The first round warms Wine's caches for every program and is not counted.
+    Sample(paths, 0, nullptr);
+    Samples samples;
+    for (int round = 0; round < options.startups; ++round) Sample(paths, round, &samples);
+    if (samples.firstPaint.empty() || samples.floor.empty()) {
+        table.Add({"start-up to first paint (ms)", "", "", "", "a start failed", "FAIL"});
+        return;
+    }
+    AddRow(table, "start-up to first paint (ms)", samples.firstPaint, samples.floor, true);
+    AddRow(table, "start-up to pInitAll return (ms)", samples.initReturn, samples.floor, true);
+    if (!samples.oleFirstPaint.empty())
+        AddRow(table, "start-up to first paint, OLE start, no registration (ms)", samples.oleFirstPaint,
+               samples.floor, false);
+    if (!samples.oleFloor.empty())
+        AddRow(table, "floor start-up with OleInitialize (ms)", samples.oleFloor, samples.floor, false);
+}
+
+}  // namespace bench
