@@ -38,7 +38,14 @@ EXCEPTION_DISPOSITION NTAPI OnEngineFault(EXCEPTION_RECORD* record, void*, CONTE
     return ExceptionContinueSearch;
 }
 
-NT_TIB* ThreadInformation() { return reinterpret_cast<NT_TIB*>(NtCurrentTeb()); }
+// The thread information block, through its self pointer at fs:[0x18]
+// (read directly: GCC's array-bounds check misreads the fs-relative
+// intrinsic in optimised builds).
+NT_TIB* ThreadInformation() {
+    NT_TIB* tib;
+    asm volatile("movl %%fs:0x18, %0" : "=r"(tib));
+    return tib;
+}
 
 }  // namespace
 
