@@ -186,8 +186,8 @@ TEST(Console, LongLinesAreNotCutByTheEditControlsTextLimit) {
     expected = AfterAppend(expected);
     shell.Command("rec.logrepeat 1 400 255");
     Sync(shell, "long-done");
+    const std::string text = shell.PaneText();  // settled
     EXPECT_EQ(LineCount(shell.Control(kOutput)), expected);
-    const std::string text = shell.PaneText();
     EXPECT_GT(text.size(), 30000u);
     const auto lines = SplitCrLf(text);
     ASSERT_EQ(static_cast<int>(lines.size()), expected);
