@@ -1,5 +1,7 @@
 #include "control_commands.h"
 
+#include <cstdint>
+
 #include "elapsed_clock.h"
 #include "heap_report.h"
 #include "journal.h"
@@ -166,10 +168,11 @@ bool OnSleep(Arguments& arguments) {
 // rec.crash: an access violation, for the shell's exception handling
 bool OnCrash(Arguments& arguments) {
     if (!arguments.AtEnd()) return false;
-    // The pointer is volatile, so the compiler cannot assume it is null and
-    // emits the write itself rather than a trap instruction.
-    int* volatile target = nullptr;
-    *target = 0;
+    // The address is read from a volatile, so the compiler cannot know it is
+    // null: it emits the write itself (neither dropping it, as optimised
+    // builds do with a known null, nor replacing it with a trap).
+    volatile std::uintptr_t address = 0;
+    *reinterpret_cast<volatile int*>(address) = 0;
     return true;
 }
 
