@@ -1,5 +1,5 @@
 // Camera windows opened and closed from the console's Window menu, many in a
-// row and in two rounds: the time each takes, the windows left, and the
+// row and in several rounds: the time each takes, the windows left, and the
 // shell's GDI and USER object counts and private bytes before and after.
 #pragma once
 

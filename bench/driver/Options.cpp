@@ -51,6 +51,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         } else if (ok && std::strcmp(name, "--cameras") == 0) {
             ok = Positive(value, number);
             options.cameras = static_cast<int>(number);
+        } else if (ok && std::strcmp(name, "--camera-rounds") == 0) {
+            ok = Positive(value, number) && number >= 2;
+            options.cameraRounds = static_cast<int>(number);
         } else if (ok && std::strcmp(name, "--startups") == 0) {
             ok = Positive(value, number);
             options.startups = static_cast<int>(number);

@@ -9,6 +9,7 @@
 //   --calls N          timed calls of each editor member (default 10000)
 //   --total-calls N    editor calls made in all before the memory figure (default 100000)
 //   --cameras N        camera windows opened and closed (default 1000)
+//   --camera-rounds N  rounds of opening and closing them (default 3)
 //   --startups N       start-ups timed of the shell and of the floor (default 7)
 //   --out DIR          where results.csv and the plot data go (default the driver's folder)
 #pragma once
@@ -27,6 +28,7 @@ struct Options {
     long long calls = 10000;
     long long totalCalls = 100000;
     int cameras = 1000;
+    int cameraRounds = 3;
     int startups = 7;
     std::string out;
 

@@ -125,8 +125,11 @@ TEST(Load, FourClientsLoseNothingAndTheTicksKeepTheirRate) {
     // Memory back near where it was: the pane, the log and the engine's
     // store are bounded, so what stays is what the calls leaked. Seen from
     // outside, the heaps keep some of what they grew to; walked from inside
-    // (by the engine, in the shell's process), the bytes in use show a leak
-    // of a few bytes a call.
+    // (by the engine, in the shell's process), the blocks in use show a leak
+    // of anything allocated once a call (40,000 blocks), far above the few
+    // hundred the system's RPC keeps for each new client process (about 100
+    // blocks and 20 KiB a client here, varying from run to run). The bytes
+    // check is the coarser one: 4 bytes a call.
     ASSERT_TRUE(haveBefore && haveAfter) << "the shell's memory cannot be read";
     std::printf("shell memory: working set %zu -> %zu KiB, private %zu -> %zu KiB\n",
                 before.workingSet / 1024, after.workingSet / 1024, before.privateBytes / 1024,
@@ -140,7 +143,7 @@ TEST(Load, FourClientsLoseNothingAndTheTicksKeepTheirRate) {
     ASSERT_EQ(std::sscanf(heaps[1].c_str(), "heap busy=%llu blocks=%llu", &busyAfter, &blocksAfter), 2);
     std::printf("heap in use: %llu -> %llu bytes, %llu -> %llu blocks\n", busyBefore, busyAfter,
                 blocksBefore, blocksAfter);
-    EXPECT_LT(busyAfter, busyBefore + 64 * 1024) << "about " << (busyAfter - busyBefore) / (kClients * calls)
+    EXPECT_LT(busyAfter, busyBefore + 4ull * kClients * calls) << "about " << (busyAfter - busyBefore) / (kClients * calls)
                                                  << " bytes a call stayed";
     EXPECT_LT(blocksAfter, blocksBefore + 1000);
 
