@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "PaintGdi.h"
+#include "GdiHandles.h"
 #include "WinApp.h"
 #include "app/VelmorApp.h"
 #include "console/VelmorConsole.h"

@@ -12,7 +12,10 @@ add_library(velmor_shell STATIC
     camera/CameraDispatch.cpp
     camera/VelmorCamera.cpp
     console/ConsoleMenu.cpp
-    console/OutputPane.cpp
+    console/OutputView.cpp
+    console/OutputViewInput.cpp
+    console/OutputViewPaint.cpp
+    console/PaneText.cpp
     console/VelmorConsole.cpp
     engine/PlatformRecordFill.cpp
     log/Log.cpp)

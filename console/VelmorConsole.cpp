@@ -3,6 +3,7 @@
 #include <string>
 
 #include "OleApp.h"
+#include "OutputView.h"
 #include "WinApp.h"
 #include "app/CrashHandler.h"
 #include "app/RunState.h"
@@ -35,7 +36,11 @@ const fw::MessageMap* VelmorConsole::GetMessageMap() const { return &messageMap;
 
 VelmorConsole::VelmorConsole(fw::Window* parent)
     : fw::Dialog(IDD_CONSOLE, parent),
-      m_hIcon(::LoadIconA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDI_VELMOR))) {}
+      m_hIcon(::LoadIconA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDI_VELMOR))) {
+    // The output pane's class, which the dialog template names. Should it
+    // fail, the dialog cannot be made and DoModal returns at once.
+    OutputView::RegisterClass(fw::WinApp::Current()->m_hInstance);
+}
 
 VelmorConsole::~VelmorConsole() = default;
 
@@ -46,11 +51,6 @@ void VelmorConsole::DoDataExchange(fw::DataExchange& dx) {
 
 BOOL VelmorConsole::OnInitDialog() {
     fw::Dialog::OnInitDialog();
-
-    // The default text limit (30,000 characters) is less than 301 lines of
-    // up to 267 characters; past it EM_REPLACESEL would cut lines silently.
-    m_Output.SetLimitText(0);
-    m_pane.Attach(m_Output);
 
     if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE)) {  // borrowed
         char about[128] = {};
@@ -136,7 +136,20 @@ void VelmorConsole::OnTimer(UINT) {
     pServerTick();
 }
 
-void VelmorConsole::AppendOutput(std::string_view text) { m_pane.Append(text); }
+void VelmorConsole::AppendOutput(std::string_view text) {
+    // The pane keeps at most 301 lines: past 300, the first 100 go.
+    if (m_Output.GetLineCount() > 300) {
+        m_Output.SetSel(0, m_Output.LineIndex(100));
+        m_Output.ReplaceSel("", false);
+    }
+    if (text.empty()) return;
+    const int end = m_Output.GetTextLength();
+    m_Output.SetSel(end, end);
+    std::string line;
+    line.reserve(text.size() + 3);
+    line.append("\r\n").append(text).append(" ");
+    m_Output.ReplaceSel(line.c_str(), false);  // the pane scrolls the caret into view
+}
 
 void VelmorConsole::OnOK() {
     fw::OleCanExitApp();  // asked, and the close goes on whatever the answer
@@ -147,7 +160,9 @@ void VelmorConsole::OnOK() {
     }
     PLATFORM.CloseLog();
     g_runState.store(kRunStopped);
-    m_pane.Flush();  // every line logged before the close is shown before it
+    // Every line logged before the close is shown before it: the pane
+    // paints what it has not painted yet.
+    ::RedrawWindow(m_Output.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     fw::Dialog::OnOK();
 }
 

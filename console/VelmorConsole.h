@@ -9,7 +9,6 @@
 
 #include "Dialog.h"
 #include "Edit.h"
-#include "OutputPane.h"
 
 class VelmorConsole : public fw::Dialog {
 public:
@@ -27,7 +26,6 @@ public:
     fw::Edit m_CommandLine;
     fw::Edit m_Output;
     HICON m_hIcon;  // shared icon resource: loaded once, never destroyed
-    OutputPane m_pane;  // the lines of m_Output, brought to the control in bursts
 
 protected:
     const fw::MessageMap* GetMessageMap() const override;

@@ -36,6 +36,7 @@ const MessageMapEntry* FindCommandEntry(const MessageMap* map, UINT id, UINT cod
 //   void OnXxx(UINT)                 WM_TIMER (timer id)
 //   void OnXxx(UINT, LPARAM)         WM_SYSCOMMAND (command, parameter)
 //   HCURSOR OnXxx()                  WM_QUERYDRAGICON
+//   LRESULT OnXxx(WPARAM, LPARAM)    any message, parameters and result as they are
 template <auto F>
 struct Crack;
 
@@ -68,6 +69,11 @@ struct Crack<F> {
     static LRESULT Call(CmdTarget& t, WPARAM, LPARAM) {
         return reinterpret_cast<LRESULT>((static_cast<T&>(t).*F)());
     }
+};
+
+template <class T, LRESULT (T::*F)(WPARAM, LPARAM)>
+struct Crack<F> {
+    static LRESULT Call(CmdTarget& t, WPARAM w, LPARAM l) { return (static_cast<T&>(t).*F)(w, l); }
 };
 
 template <auto F>

@@ -29,8 +29,13 @@ void Window::SubclassWindow(HWND hwnd) {
     m_hWnd = hwnd;
     ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     m_defaultProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
-        hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::StaticSubclassProc)));
+        hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::RouteToObject)));
     m_subclassed = true;
+}
+
+void Window::BindCreating(HWND hwnd) {
+    m_hWnd = hwnd;
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 LRESULT CALLBACK Window::StaticWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -48,8 +53,7 @@ LRESULT CALLBACK Window::StaticWndProc(HWND hwnd, UINT message, WPARAM wParam, L
     return self->Dispatch(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK Window::StaticSubclassProc(HWND hwnd, UINT message, WPARAM wParam,
-                                            LPARAM lParam) {
+LRESULT CALLBACK Window::RouteToObject(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!self) return ::DefWindowProcA(hwnd, message, wParam, lParam);
     return self->Dispatch(hwnd, message, wParam, lParam);

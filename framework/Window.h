@@ -37,6 +37,14 @@ protected:
     // Binds an existing window (a dialog) to this object and routes its
     // messages here; the original procedure becomes the default processing.
     void SubclassWindow(HWND hwnd);
+    // Binds a window being created (at WM_NCCREATE) to this object, for a
+    // control class whose procedure makes the window's object itself (a
+    // dialog template creates the window, so no object comes with it). The
+    // class procedure then hands every message to RouteToObject.
+    void BindCreating(HWND hwnd);
+    // Hands a message to the window's bound object, or to DefWindowProc when
+    // none is bound.
+    static LRESULT CALLBACK RouteToObject(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     // Dispatches one message: the message map, commands, then Default().
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -49,8 +57,6 @@ protected:
     LRESULT Default();
 
 private:
-    static LRESULT CALLBACK StaticSubclassProc(HWND hwnd, UINT message, WPARAM wParam,
-                                               LPARAM lParam);
     LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     struct CurrentMessage {

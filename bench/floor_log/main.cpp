@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "EditAsPane.h"
 #include "LogLines.h"
 #include "Qpc.h"
 #include "UniqueFile.h"
@@ -106,6 +107,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_burst.length = static_cast<std::size_t>(std::atoi(__argv[3]));
     g_burst.output = __argv[4];
     if (std::strcmp(__argv[1], "pane") == 0) {
+        if (!bench::RegisterEditAsPane(instance)) return 1;
         ::DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CONSOLE), nullptr, DialogProc, 0);
     } else if (std::strcmp(__argv[1], "file") == 0) {
         g_burst.microseconds = FileBurst();

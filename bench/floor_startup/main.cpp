@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "EditAsPane.h"
 #include "Qpc.h"
 #include "UniqueFile.h"
 #include "resource.h"
@@ -55,6 +56,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_output = __argv[1];
     const bool ole = __argc == 3;
     if (ole && FAILED(::OleInitialize(nullptr))) return 1;
+    if (!bench::RegisterEditAsPane(instance)) return 1;
     ::DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CONSOLE), nullptr, DialogProc, 0);
     if (ole) ::OleUninitialize();
     return g_written ? 0 : 1;

@@ -1,0 +1,232 @@
+// The output view's geometry, layout, scrolling and paint.
+#include <algorithm>
+
+#include "OutputView.h"
+
+namespace {
+
+constexpr int kMargin = 2;  // pixels left blank at the text's left and right
+
+}  // namespace
+
+RECT OutputView::TextRect() const {
+    RECT r{};
+    ::GetClientRect(m_hWnd, &r);
+    r.left += kMargin;
+    r.right = std::max(r.left, r.right - kMargin);
+    return r;
+}
+
+int OutputView::VisibleLines() const {
+    const RECT r = TextRect();
+    return std::max(1, static_cast<int>(r.bottom - r.top) / m_lineHeight);
+}
+
+int OutputView::Extent(int line, std::size_t count) const {
+    const std::string& text = m_text.Line(line);
+    count = std::min(count, text.size());
+    if (count == 0) return 0;
+    if (!m_measure.Get()) return static_cast<int>(count) * m_charWidth;
+    // Tabs stand at the default stops, as TabbedTextOut draws them.
+    return LOWORD(::GetTabbedTextExtentA(m_measure.Get(), text.data(), static_cast<int>(count), 0, nullptr));
+}
+
+POINT OutputView::PointOfChar(std::size_t at) const {
+    at = m_text.Normalize(at);
+    const int line = m_text.LineFromChar(at);
+    const RECT r = TextRect();
+    return {r.left - m_xOffset + Extent(line, at - m_text.LineIndex(line)),
+            r.top + (line - m_topLine) * m_lineHeight};
+}
+
+std::size_t OutputView::CharAtX(int line, int x) const {
+    const std::size_t length = m_text.Line(line).size();
+    // The last column whose start is at or left of x, then the nearer of it
+    // and the next.
+    std::size_t low = 0, high = length;
+    while (low < high) {
+        const std::size_t mid = (low + high + 1) / 2;
+        if (Extent(line, mid) <= x)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    if (low < length && x - Extent(line, low) > Extent(line, low + 1) - x) ++low;
+    return m_text.LineIndex(line) + low;
+}
+
+std::size_t OutputView::CharFromPoint(int x, int y) const {
+    const RECT r = TextRect();
+    const int dy = y - static_cast<int>(r.top);
+    const int row = dy >= 0 ? dy / m_lineHeight : -((-dy + m_lineHeight - 1) / m_lineHeight);
+    const int line = std::clamp(m_topLine + row, 0, m_text.LineCount() - 1);
+    return CharAtX(line, x - static_cast<int>(r.left) + m_xOffset);
+}
+
+void OutputView::Layout() {
+    if (!m_hWnd) return;
+    const int count = m_text.LineCount();
+    const int visible = VisibleLines();
+    if (m_scrollToCaret) {
+        m_scrollToCaret = false;
+        const int line = m_text.LineFromChar(m_caret);
+        if (line < m_topLine)
+            m_topLine = line;
+        else if (line >= m_topLine + visible)
+            m_topLine = line - visible + 1;
+        const RECT r = TextRect();
+        const int width = std::max(1, static_cast<int>(r.right - r.left));
+        const int x = Extent(line, m_caret - m_text.LineIndex(line));
+        if (x < m_xOffset)
+            m_xOffset = std::max(0, x - width / 4);
+        else if (x >= m_xOffset + width)
+            m_xOffset = x - width * 3 / 4;
+    }
+    m_topLine = std::clamp(m_topLine, 0, std::max(0, count - visible));
+
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+    info.nMin = 0;
+    info.nMax = count - 1;
+    info.nPage = static_cast<UINT>(visible);
+    info.nPos = m_topLine;
+    if (info.nMax != m_shownScroll.nMax || info.nPage != m_shownScroll.nPage || info.nPos != m_shownScroll.nPos ||
+        m_shownScroll.cbSize == 0) {
+        ::SetScrollInfo(m_hWnd, SB_VERT, &info, TRUE);
+        m_shownScroll = info;
+    }
+    if (m_focused) {
+        const POINT p = PointOfChar(m_caret);
+        ::SetCaretPos(p.x, p.y);
+    }
+}
+
+void OutputView::ScrollTo(int topLine) {
+    m_topLine = topLine;  // Layout keeps it in range
+    ViewChanged();
+}
+
+LRESULT OutputView::OnPaint(WPARAM, LPARAM) {
+    m_paintPending = false;
+    m_lastPaint = ::GetTickCount();
+    if (m_timerSet) {
+        ::KillTimer(m_hWnd, kRepaintTimerId);
+        m_timerSet = false;
+    }
+    Layout();
+    PaintDC paint(m_hWnd);
+    if (!paint.Get()) return 0;
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    // Drawn off screen and copied in one piece, so the pane never flickers.
+    MemoryDC memory(paint.Get(), client.right, client.bottom);
+    if (!memory.Get()) {
+        PaintLines(paint.Get(), client);
+        return 0;
+    }
+    PaintLines(memory.Get(), client);
+    const RECT& update = paint.UpdateRect();
+    ::BitBlt(paint.Get(), update.left, update.top, update.right - update.left, update.bottom - update.top,
+             memory.Get(), update.left, update.top, SRCCOPY);
+    return 0;
+}
+
+void OutputView::PaintLines(HDC dc, const RECT& client) {
+    // Colours as a read-only edit control takes them: from the parent's
+    // answer to WM_CTLCOLORSTATIC, which sets them in the device context.
+    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+    ::SetBkColor(dc, ::GetSysColor(COLOR_3DFACE));
+    auto brush = reinterpret_cast<HBRUSH>(::SendMessageA(::GetParent(m_hWnd), WM_CTLCOLORSTATIC,
+                                                         reinterpret_cast<WPARAM>(dc),
+                                                         reinterpret_cast<LPARAM>(m_hWnd)));
+    ::FillRect(dc, &client, brush ? brush : ::GetSysColorBrush(COLOR_3DFACE));
+    const COLORREF text = ::GetTextColor(dc);
+    const COLORREF background = ::GetBkColor(dc);
+
+    const SelectedObject font(dc, m_font);
+    const RECT r = TextRect();
+    const int saved = ::SaveDC(dc);
+    ::IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    // The selection shows while the pane has the focus.
+    const std::size_t selFrom = m_focused ? std::min(m_anchor, m_caret) : 0;
+    const std::size_t selTo = m_focused ? std::max(m_anchor, m_caret) : 0;
+    const int last = std::min(m_text.LineCount() - 1, m_topLine + VisibleLines());
+    for (int line = m_topLine; line <= last; ++line) {
+        const std::string& s = m_text.Line(line);
+        const std::size_t start = m_text.LineIndex(line);
+        const int x = r.left - m_xOffset;
+        const int y = r.top + (line - m_topLine) * m_lineHeight;
+        // The line in up to three runs: before, inside and after the selection.
+        const std::size_t a = std::clamp(selFrom, start, start + s.size()) - start;
+        const std::size_t b = std::clamp(selTo, start, start + s.size()) - start;
+        const std::size_t cuts[] = {0, a, b, s.size()};
+        for (int run = 0; run < 3; ++run) {
+            const std::size_t from = cuts[run], to = cuts[run + 1];
+            if (from >= to) continue;
+            const bool selected = run == 1;
+            ::SetTextColor(dc, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : text);
+            ::SetBkColor(dc, selected ? ::GetSysColor(COLOR_HIGHLIGHT) : background);
+            ::SetBkMode(dc, selected ? OPAQUE : TRANSPARENT);
+            ::TabbedTextOutA(dc, x + Extent(line, from), y, s.data() + from, static_cast<int>(to - from), 0,
+                             nullptr, x);
+        }
+    }
+    ::RestoreDC(dc, saved);
+}
+
+LRESULT OutputView::OnEraseBackground(WPARAM, LPARAM) {
+    return TRUE;  // the paint covers the whole client area
+}
+
+LRESULT OutputView::OnSize(WPARAM, LPARAM) {
+    ViewChanged();
+    return 0;
+}
+
+LRESULT OutputView::OnTimer(WPARAM id, LPARAM) {
+    if (id != kRepaintTimerId) return 0;
+    ::KillTimer(m_hWnd, kRepaintTimerId);
+    m_timerSet = false;
+    ::InvalidateRect(m_hWnd, nullptr, FALSE);
+    m_paintPending = true;
+    return 0;
+}
+
+LRESULT OutputView::OnVScroll(WPARAM code, LPARAM) {
+    Layout();
+    const int page = VisibleLines();
+    switch (LOWORD(code)) {
+        case SB_LINEUP: ScrollTo(m_topLine - 1); break;
+        case SB_LINEDOWN: ScrollTo(m_topLine + 1); break;
+        case SB_PAGEUP: ScrollTo(m_topLine - page); break;
+        case SB_PAGEDOWN: ScrollTo(m_topLine + page); break;
+        case SB_TOP: ScrollTo(0); break;
+        case SB_BOTTOM: ScrollTo(m_text.LineCount()); break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+            SCROLLINFO info{};
+            info.cbSize = sizeof info;
+            info.fMask = SIF_TRACKPOS;
+            if (::GetScrollInfo(m_hWnd, SB_VERT, &info)) ScrollTo(info.nTrackPos);
+            break;
+        }
+        default: break;
+    }
+    return 0;
+}
+
+LRESULT OutputView::OnMouseWheel(WPARAM state, LPARAM) {
+    UINT linesPerNotch = 3;
+    ::SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &linesPerNotch, 0);
+    if (linesPerNotch == WHEEL_PAGESCROLL) linesPerNotch = static_cast<UINT>(VisibleLines());
+    m_wheelDelta += static_cast<short>(HIWORD(state));
+    int lines = 0;
+    for (; m_wheelDelta >= WHEEL_DELTA; m_wheelDelta -= WHEEL_DELTA) lines -= static_cast<int>(linesPerNotch);
+    for (; m_wheelDelta <= -WHEEL_DELTA; m_wheelDelta += WHEEL_DELTA) lines += static_cast<int>(linesPerNotch);
+    if (lines != 0) {
+        Layout();
+        ScrollTo(m_topLine + lines);
+    }
+    return 0;
+}

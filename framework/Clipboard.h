@@ -1,0 +1,14 @@
+// Puts text on the clipboard.
+#pragma once
+
+#include <windows.h>
+
+#include <string_view>
+
+namespace fw {
+
+// Replaces the clipboard's contents by `text` as CF_TEXT (the system offers
+// it as Unicode text too); false if the clipboard could not be had.
+bool SetClipboardText(HWND owner, std::string_view text);
+
+}  // namespace fw
