@@ -108,6 +108,7 @@ void OutputView::TextChanged() {
 }
 
 void OutputView::ViewChanged() {
+    m_scrollBarNow = true;  // what the user does shows at once, the scroll bar too
     Layout();
     ::InvalidateRect(m_hWnd, nullptr, FALSE);
     m_paintPending = true;

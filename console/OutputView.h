@@ -7,7 +7,8 @@
 // A change of its text costs no drawing: the view keeps its lines and paints
 // only the visible ones, at most once per kRepaintIntervalMs for changes made
 // through messages (a chatty engine's burst of lines makes one paint), at
-// once for what the user does.
+// once for what the user does. The scroll bar, whose every change redraws
+// it, follows streaming lines at most once per kScrollBarIntervalMs.
 //
 // A dialog template names the class (kClassName); every window of the class
 // makes its own object, which frees itself when the window is destroyed.
@@ -36,6 +37,8 @@ protected:
 
 private:
     static constexpr UINT_PTR kRepaintTimerId = 1;
+    static constexpr UINT_PTR kScrollBarTimerId = 2;
+    static constexpr DWORD kScrollBarIntervalMs = 500;
 
     OutputView() = default;
     ~OutputView() override = default;
@@ -130,6 +133,9 @@ private:
     bool m_paintPending = false;  // invalidated, the paint not yet come
     DWORD m_lastPaint = 0;
     SCROLLINFO m_shownScroll{};  // what the scroll bar was last given
+    DWORD m_lastScrollBar = 0;
+    bool m_scrollBarNow = false;  // the next Layout sets the scroll bar whatever the interval
+    bool m_scrollBarTimerSet = false;
 
     static const fw::MessageMapEntry messageEntries[];
     static const fw::MessageMap messageMap;

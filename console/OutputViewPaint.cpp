@@ -91,11 +91,22 @@ void OutputView::Layout() {
     info.nMax = count - 1;
     info.nPage = static_cast<UINT>(visible);
     info.nPos = m_topLine;
-    if (info.nMax != m_shownScroll.nMax || info.nPage != m_shownScroll.nPage || info.nPos != m_shownScroll.nPos ||
-        m_shownScroll.cbSize == 0) {
-        ::SetScrollInfo(m_hWnd, SB_VERT, &info, TRUE);
-        m_shownScroll = info;
+    const bool changed = info.nMax != m_shownScroll.nMax || info.nPage != m_shownScroll.nPage ||
+                         info.nPos != m_shownScroll.nPos || m_shownScroll.cbSize == 0;
+    if (changed) {
+        // Setting the scroll bar redraws it, which costs milliseconds here:
+        // while lines stream in, it follows at most once per interval.
+        const DWORD since = ::GetTickCount() - m_lastScrollBar;
+        if (m_scrollBarNow || since >= kScrollBarIntervalMs) {
+            ::SetScrollInfo(m_hWnd, SB_VERT, &info, TRUE);
+            m_shownScroll = info;
+            m_lastScrollBar = ::GetTickCount();
+        } else if (!m_scrollBarTimerSet &&
+                   ::SetTimer(m_hWnd, kScrollBarTimerId, kScrollBarIntervalMs - since, nullptr)) {
+            m_scrollBarTimerSet = true;
+        }
     }
+    m_scrollBarNow = false;
     if (m_focused) {
         const POINT p = PointOfChar(m_caret);
         ::SetCaretPos(p.x, p.y);
@@ -119,16 +130,7 @@ LRESULT OutputView::OnPaint(WPARAM, LPARAM) {
     if (!paint.Get()) return 0;
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
-    // Drawn off screen and copied in one piece, so the pane never flickers.
-    MemoryDC memory(paint.Get(), client.right, client.bottom);
-    if (!memory.Get()) {
-        PaintLines(paint.Get(), client);
-        return 0;
-    }
-    PaintLines(memory.Get(), client);
-    const RECT& update = paint.UpdateRect();
-    ::BitBlt(paint.Get(), update.left, update.top, update.right - update.left, update.bottom - update.top,
-             memory.Get(), update.left, update.top, SRCCOPY);
+    PaintLines(paint.Get(), client);
     return 0;
 }
 
@@ -140,23 +142,33 @@ void OutputView::PaintLines(HDC dc, const RECT& client) {
     auto brush = reinterpret_cast<HBRUSH>(::SendMessageA(::GetParent(m_hWnd), WM_CTLCOLORSTATIC,
                                                          reinterpret_cast<WPARAM>(dc),
                                                          reinterpret_cast<LPARAM>(m_hWnd)));
-    ::FillRect(dc, &client, brush ? brush : ::GetSysColorBrush(COLOR_3DFACE));
+    if (!brush) brush = ::GetSysColorBrush(COLOR_3DFACE);
     const COLORREF text = ::GetTextColor(dc);
     const COLORREF background = ::GetBkColor(dc);
 
     const SelectedObject font(dc, m_font);
     const RECT r = TextRect();
+    const RECT margin{client.left, client.top, r.left, client.bottom};
+    ::FillRect(dc, &margin, brush);
+    const RECT rightMargin{r.right, client.top, client.right, client.bottom};
+    ::FillRect(dc, &rightMargin, brush);
     const int saved = ::SaveDC(dc);
     ::IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
     // The selection shows while the pane has the focus.
     const std::size_t selFrom = m_focused ? std::min(m_anchor, m_caret) : 0;
     const std::size_t selTo = m_focused ? std::max(m_anchor, m_caret) : 0;
+    // Each band is filled just before its text is drawn, so that no pixel
+    // shows blank between the two: the pane does not flicker.
     const int last = std::min(m_text.LineCount() - 1, m_topLine + VisibleLines());
+    int bandsEnd = r.top;
     for (int line = m_topLine; line <= last; ++line) {
         const std::string& s = m_text.Line(line);
         const std::size_t start = m_text.LineIndex(line);
         const int x = r.left - m_xOffset;
         const int y = r.top + (line - m_topLine) * m_lineHeight;
+        const RECT band{r.left, y, r.right, y + m_lineHeight};
+        ::FillRect(dc, &band, brush);
+        bandsEnd = band.bottom;
         // The line in up to three runs: before, inside and after the selection.
         const std::size_t a = std::clamp(selFrom, start, start + s.size()) - start;
         const std::size_t b = std::clamp(selTo, start, start + s.size()) - start;
@@ -172,6 +184,8 @@ void OutputView::PaintLines(HDC dc, const RECT& client) {
                              nullptr, x);
         }
     }
+    const RECT below{r.left, bandsEnd, r.right, client.bottom};
+    ::FillRect(dc, &below, brush);
     ::RestoreDC(dc, saved);
 }
 
@@ -185,6 +199,13 @@ LRESULT OutputView::OnSize(WPARAM, LPARAM) {
 }
 
 LRESULT OutputView::OnTimer(WPARAM id, LPARAM) {
+    if (id == kScrollBarTimerId) {
+        ::KillTimer(m_hWnd, kScrollBarTimerId);
+        m_scrollBarTimerSet = false;
+        m_scrollBarNow = true;
+        Layout();
+        return 0;
+    }
     if (id != kRepaintTimerId) return 0;
     ::KillTimer(m_hWnd, kRepaintTimerId);
     m_timerSet = false;

@@ -1,7 +1,8 @@
 // The log floors: the same burst of lines as the shell's log gets, written
-//   pane  into the output pane of the console's own dialog template (102),
-//         one EM_SETSEL + EM_REPLACESEL per line, the first 100 lines cut
-//         whenever the pane holds more than 300: the plain way;
+//   pane  into the system's edit control in the output pane's place of the
+//         console's own dialog template (102), one EM_SETSEL + EM_REPLACESEL
+//         per line, the first 100 lines cut whenever the pane holds more
+//         than 300: the plain way;
 //   file  into a buffered C stream, one fputs per line: the limit.
 // After the burst it writes "us <microseconds>" to OUTPUT.
 //

@@ -66,8 +66,8 @@ TEST(OutputPane, LongLinesFillAndTrimItManyTimesOverAndNoneIsLost) {
         ASSERT_EQ(file[first + i], expected[i]) << "line " << i;
 
     // The pane holds at most 301 lines: the newest ones, each whole with its
-    // blank, although together they are far more than the edit control's
-    // default 30,000 characters.
+    // blank, although together they are far more than a plain edit
+    // control's default limit of 30,000 characters.
     std::vector<std::string> pane = rel::SplitLines(paneText);
     ASSERT_LE(pane.size(), 301u);
     ASSERT_GE(pane.size(), 201u);

@@ -175,12 +175,13 @@ TEST(Console, PaneKeepsAtMost301LinesTrimming100AtATime) {
     ASSERT_TRUE(shell.Close());
 }
 
-TEST(Console, LongLinesAreNotCutByTheEditControlsTextLimit) {
+TEST(Console, LongLinesAreNeverCutByATextLimit) {
     ScratchTree tree("console-pane-long");
     ShellProcess shell(tree);
     ASSERT_TRUE(shell.WaitEngineStarted());
 
-    // 301 lines of 262 characters hold far more than the default 30000.
+    // 301 lines of 262 characters hold far more than a plain edit control's
+    // default limit of 30000 characters.
     int expected = AfterAppend(2);
     for (int i = 0; i < 400; ++i) expected = AfterAppend(expected);
     expected = AfterAppend(expected);
