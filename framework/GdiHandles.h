@@ -1,6 +1,6 @@
 // GDI handles, each released with its holder: the paint device context
-// (BeginPaint/EndPaint), a memory device context for measuring text, a solid brush, and an object
-// selected into a device context (put back on release).
+// (BeginPaint/EndPaint), a memory device context for measuring text, a solid
+// brush, and an object selected into a device context (put back on release).
 #pragma once
 
 #include <windows.h>
