@@ -88,11 +88,7 @@ std::size_t PaneText::Replace(std::size_t from, std::size_t to, std::string_view
     const std::vector<std::string_view> parts = SplitLines(text);
     m_lines[first] = prefix;
     m_lines[first].append(parts.front());
-    std::vector<std::string> added;
-    added.reserve(parts.size() - 1);
-    for (std::size_t i = 1; i < parts.size(); ++i) added.emplace_back(parts[i]);
-    m_lines.insert(m_lines.begin() + firstLine + 1, std::make_move_iterator(added.begin()),
-                   std::make_move_iterator(added.end()));
+    m_lines.insert(m_lines.begin() + firstLine + 1, parts.begin() + 1, parts.end());
     std::string& last = m_lines[first + parts.size() - 1];
     const std::size_t caretColumn = last.size();
     last.append(suffix);
