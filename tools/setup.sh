@@ -20,6 +20,38 @@ echo "Installing:$missing"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
-$SUDO apt-get update -qq
-# shellcheck disable=SC2086
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
+# A mirror caught mid-sync fails an update now and then ("File has unexpected
+# size"); without the index it failed to fetch, the 32-bit packages may not
+# resolve. Such a failure is tried again a few times; if the install still
+# fails, it is done once more from the main archive alone (security updates
+# left out for this install only), whose two architectures always agree.
+retry() {
+    tries=0
+    until "$@"; do
+        tries=$((tries + 1))
+        [ "$tries" -lt 3 ] || return 1
+        echo "retrying in $((tries * 30)) s: $*" >&2
+        sleep $((tries * 30))
+    done
+}
+install_all() {
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get "$@" install -y -qq --no-install-recommends $missing
+}
+retry $SUDO apt-get update -qq || echo "apt-get update failed; installing from what was fetched" >&2
+if ! install_all; then
+    main_only=$(mktemp -d)
+    trap 'rm -rf "$main_only"' EXIT
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -e "$f" ] || continue
+        # deb822 stanzas are separated by blank lines.
+        awk 'BEGIN { RS = ""; ORS = "\n\n" } !/debian-security/' "$f" >"$main_only/$(basename "$f")"
+    done
+    if [ -e /etc/apt/sources.list ]; then
+        grep -v debian-security /etc/apt/sources.list >"$main_only/main.list" || true
+    fi
+    echo "installing from the main archive alone" >&2
+    set -- -o Dir::Etc::SourceParts="$main_only" -o Dir::Etc::SourceList=/dev/null
+    retry $SUDO apt-get "$@" update -qq
+    install_all "$@"
+fi
