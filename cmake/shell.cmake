@@ -15,6 +15,7 @@ add_library(velmor_shell STATIC
     console/OutputView.cpp
     console/OutputViewInput.cpp
     console/OutputViewPaint.cpp
+    console/OutputViewSchedule.cpp
     console/PaneText.cpp
     console/VelmorConsole.cpp
     engine/PlatformRecordFill.cpp

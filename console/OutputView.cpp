@@ -51,6 +51,7 @@ const fw::MessageMapEntry OutputView::messageEntries[] = {
     {WM_ERASEBKGND, 0, 0, fw::On<&OutputView::OnEraseBackground>},
     {WM_SIZE, 0, 0, fw::On<&OutputView::OnSize>},
     {WM_TIMER, 0, 0, fw::On<&OutputView::OnTimer>},
+    {kFlushMessage, 0, 0, fw::On<&OutputView::OnFlush>},
     {WM_VSCROLL, 0, 0, fw::On<&OutputView::OnVScroll>},
     {WM_MOUSEWHEEL, 0, 0, fw::On<&OutputView::OnMouseWheel>},
     {WM_SETFOCUS, 0, 0, fw::On<&OutputView::OnSetFocus>},
@@ -93,25 +94,6 @@ LRESULT CALLBACK OutputView::ClassProc(HWND hwnd, UINT message, WPARAM wParam, L
 LRESULT OutputView::OnCreate(WPARAM, LPARAM) {
     OnSetFont(0, FALSE);  // the system font until the dialog gives its own
     return 0;
-}
-
-void OutputView::TextChanged() {
-    if (m_paintPending || m_timerSet || !m_hWnd) return;
-    const DWORD since = ::GetTickCount() - m_lastPaint;
-    if (since < kRepaintIntervalMs &&
-        ::SetTimer(m_hWnd, kRepaintTimerId, kRepaintIntervalMs - since, nullptr)) {
-        m_timerSet = true;
-        return;
-    }
-    ::InvalidateRect(m_hWnd, nullptr, FALSE);
-    m_paintPending = true;
-}
-
-void OutputView::ViewChanged() {
-    m_scrollBarNow = true;  // what the user does shows at once, the scroll bar too
-    Layout();
-    ::InvalidateRect(m_hWnd, nullptr, FALSE);
-    m_paintPending = true;
 }
 
 void OutputView::Select(std::size_t anchor, std::size_t caret) {

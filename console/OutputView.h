@@ -5,10 +5,11 @@
 // so the console drives it as an edit control.
 //
 // A change of its text costs no drawing: the view keeps its lines and paints
-// only the visible ones, at most once per kRepaintIntervalMs for changes made
-// through messages (a chatty engine's burst of lines makes one paint), at
-// once for what the user does. The scroll bar, whose every change redraws
-// it, follows streaming lines at most once per kScrollBarIntervalMs.
+// only the visible ones. Changes made through messages are painted together
+// (a chatty engine's burst of lines makes one paint) when the owner sends
+// kFlushMessage, or within kRepaintIntervalMs when it does not; what the user
+// does is painted at once. The scroll bar, whose every change redraws it,
+// follows streaming lines at most once per kScrollBarIntervalMs.
 //
 // A dialog template names the class (kClassName); every window of the class
 // makes its own object, which frees itself when the window is destroyed.
@@ -27,6 +28,12 @@ class OutputView final : public fw::Window {
 public:
     static constexpr char kClassName[] = "VelmorOutput";
     static constexpr DWORD kRepaintIntervalMs = 40;
+    // Sent by the owner at a moment that suits a paint (right after an engine
+    // tick): the view does the work it has put off, and leaves what comes
+    // next to the next such message, or to its timer if none comes within
+    // kFlushTimeoutMs. wParam and lParam are 0.
+    static constexpr UINT kFlushMessage = WM_USER + 0x200;
+    static constexpr DWORD kFlushTimeoutMs = 100;
 
     // Registers the window class once per process; false if that failed.
     static bool RegisterClass(HINSTANCE instance);
@@ -36,8 +43,7 @@ protected:
     void PostNcDestroy() override { delete this; }
 
 private:
-    static constexpr UINT_PTR kRepaintTimerId = 1;
-    static constexpr UINT_PTR kScrollBarTimerId = 2;
+    static constexpr UINT_PTR kDeferredTimerId = 1;
     static constexpr DWORD kScrollBarIntervalMs = 500;
 
     OutputView() = default;
@@ -74,7 +80,6 @@ private:
     LRESULT OnPaint(WPARAM, LPARAM);
     LRESULT OnEraseBackground(WPARAM, LPARAM);
     LRESULT OnSize(WPARAM, LPARAM);
-    LRESULT OnTimer(WPARAM id, LPARAM);
     LRESULT OnVScroll(WPARAM code, LPARAM);
     LRESULT OnMouseWheel(WPARAM state, LPARAM);
     void PaintLines(HDC dc, const RECT& client);
@@ -90,10 +95,20 @@ private:
     LRESULT OnLButtonUp(WPARAM keys, LPARAM point);
     LRESULT OnCaptureChanged(WPARAM, LPARAM);
 
-    // The text changed through a message: lay out and paint soon.
+    // When the view paints (OutputViewSchedule.cpp).
+    LRESULT OnTimer(WPARAM id, LPARAM);
+    LRESULT OnFlush(WPARAM, LPARAM);
+    // The text changed through a message: paint at the next flush, or soon.
     void TextChanged();
     // The user moved the caret or scrolled: lay out and paint now.
     void ViewChanged();
+    // Sets the timer of put-off work unless it is set already.
+    void ArmTimer(DWORD delayMs);
+    // Paints the changed text and sets a lagging scroll bar (if it is due, or
+    // whatever its interval when `scrollBarNow`).
+    void DoDeferredWork(bool scrollBarNow);
+    // The scroll bar was last set `sinceLastMs` ago, too recently to set again.
+    void ScrollBarLags(DWORD sinceLastMs);
     // Brings the top line, the horizontal offset (after a scroll to the caret,
     // if one is asked for), the scroll bar and the caret up to date.
     void Layout();
@@ -130,12 +145,12 @@ private:
     bool m_dragging = false;
     bool m_scrollToCaret = false;
     bool m_timerSet = false;
-    bool m_paintPending = false;  // invalidated, the paint not yet come
+    bool m_paintDue = false;  // the text changed since the last paint
     DWORD m_lastPaint = 0;
     SCROLLINFO m_shownScroll{};  // what the scroll bar was last given
     DWORD m_lastScrollBar = 0;
+    bool m_scrollBarDue = false;  // the scroll bar lags behind the text
     bool m_scrollBarNow = false;  // the next Layout sets the scroll bar whatever the interval
-    bool m_scrollBarTimerSet = false;
 
     static const fw::MessageMapEntry messageEntries[];
     static const fw::MessageMap messageMap;

@@ -101,10 +101,12 @@ void OutputView::Layout() {
             ::SetScrollInfo(m_hWnd, SB_VERT, &info, TRUE);
             m_shownScroll = info;
             m_lastScrollBar = ::GetTickCount();
-        } else if (!m_scrollBarTimerSet &&
-                   ::SetTimer(m_hWnd, kScrollBarTimerId, kScrollBarIntervalMs - since, nullptr)) {
-            m_scrollBarTimerSet = true;
+            m_scrollBarDue = false;
+        } else {
+            ScrollBarLags(since);
         }
+    } else {
+        m_scrollBarDue = false;
     }
     m_scrollBarNow = false;
     if (m_focused) {
@@ -119,12 +121,8 @@ void OutputView::ScrollTo(int topLine) {
 }
 
 LRESULT OutputView::OnPaint(WPARAM, LPARAM) {
-    m_paintPending = false;
+    m_paintDue = false;
     m_lastPaint = ::GetTickCount();
-    if (m_timerSet) {
-        ::KillTimer(m_hWnd, kRepaintTimerId);
-        m_timerSet = false;
-    }
     Layout();
     PaintDC paint(m_hWnd);
     if (!paint.Get()) return 0;
@@ -195,22 +193,6 @@ LRESULT OutputView::OnEraseBackground(WPARAM, LPARAM) {
 
 LRESULT OutputView::OnSize(WPARAM, LPARAM) {
     ViewChanged();
-    return 0;
-}
-
-LRESULT OutputView::OnTimer(WPARAM id, LPARAM) {
-    if (id == kScrollBarTimerId) {
-        ::KillTimer(m_hWnd, kScrollBarTimerId);
-        m_scrollBarTimerSet = false;
-        m_scrollBarNow = true;
-        Layout();
-        return 0;
-    }
-    if (id != kRepaintTimerId) return 0;
-    ::KillTimer(m_hWnd, kRepaintTimerId);
-    m_timerSet = false;
-    ::InvalidateRect(m_hWnd, nullptr, FALSE);
-    m_paintPending = true;
     return 0;
 }
 

@@ -132,8 +132,13 @@ void VelmorConsole::OnSetFocusCommandLine() { m_pFocusEdit = &m_CommandLine; }
 void VelmorConsole::OnSetFocusOutput() { m_pFocusEdit = &m_Output; }
 
 void VelmorConsole::OnTimer(UINT) {
-    const EngineFaultFrame frame;
-    pServerTick();
+    {
+        const EngineFaultFrame frame;
+        pServerTick();
+    }
+    // The time till the next tick is the longest the thread will have: the
+    // pane paints what the tick and the calls since the last one changed.
+    if (m_Output.m_hWnd) ::SendMessageA(m_Output.m_hWnd, OutputView::kFlushMessage, 0, 0);
 }
 
 void VelmorConsole::AppendOutput(std::string_view text) {
