@@ -147,6 +147,7 @@ private:
     bool m_timerSet = false;
     bool m_paintDue = false;  // the text changed since the last paint
     DWORD m_lastPaint = 0;
+    DWORD m_lastFlush = 0;  // GetTickCount of the last kFlushMessage
     SCROLLINFO m_shownScroll{};  // what the scroll bar was last given
     DWORD m_lastScrollBar = 0;
     bool m_scrollBarDue = false;  // the scroll bar lags behind the text

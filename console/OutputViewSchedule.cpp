@@ -25,6 +25,9 @@ void OutputView::ViewChanged() {
 
 void OutputView::ArmTimer(DWORD delayMs) {
     if (m_timerSet || !m_hWnd) return;  // the earlier deadline holds
+    // While flushes come, the next one does the work: the timer is put off
+    // past it, so that it only fires once they have stopped.
+    if (::GetTickCount() - m_lastFlush < kFlushTimeoutMs) delayMs = kFlushTimeoutMs;
     m_timerSet = ::SetTimer(m_hWnd, kDeferredTimerId, std::max<DWORD>(delayMs, USER_TIMER_MINIMUM), nullptr) != 0;
     // Without a timer the work is done at once rather than never.
     if (!m_timerSet) DoDeferredWork(true);
@@ -55,13 +58,15 @@ LRESULT OutputView::OnTimer(WPARAM id, LPARAM) {
 }
 
 LRESULT OutputView::OnFlush(WPARAM, LPARAM) {
+    m_lastFlush = ::GetTickCount();
     // At most one paint per interval, however often ticks come: every paint
     // takes its share of the processor from the engine and the editor.
-    if (::GetTickCount() - m_lastPaint >= kRepaintIntervalMs) DoDeferredWork(false);
-    // While ticks come, they carry the work; the timer is put off past the
-    // next one, so that it only fires once they have stopped.
-    if (m_timerSet) ::KillTimer(m_hWnd, kDeferredTimerId);
+    if (m_lastFlush - m_lastPaint >= kRepaintIntervalMs) DoDeferredWork(false);
+    // A pending timer is put off past the next flush, or dropped when nothing
+    // is left; a tick with nothing to show costs no timer call.
+    if (!m_timerSet) return 0;
+    ::KillTimer(m_hWnd, kDeferredTimerId);
     m_timerSet = false;
-    ArmTimer(kFlushTimeoutMs);
+    if (m_paintDue || m_scrollBarDue) ArmTimer(kFlushTimeoutMs);
     return 0;
 }
