@@ -1,6 +1,7 @@
 #include "CrashHandler.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "engine/vmserver.h"
 #include "log/Log.h"
@@ -13,13 +14,15 @@ void LogFatalException(const EXCEPTION_RECORD* record) {
     FILE* file = PLATFORM.LogFile;
     if (!file) return;
     char text[128];
-    std::snprintf(text, sizeof text, "Unhandled exception 0x%08lX at %p; the shell ends",
+    std::snprintf(text, sizeof text, "Exception 0x%08lX at %p; the shell ends",
                   record ? static_cast<unsigned long>(record->ExceptionCode) : 0ul,
                   record ? record->ExceptionAddress : nullptr);
     char line[kLogLineSize];
-    FormatLogLine(line, sizeof line, 2, text);
-    std::fputs(line, file);
-    std::fputc('\n', file);
+    for (const char* message : {"Caught general exception", static_cast<const char*>(text)}) {
+        FormatLogLine(line, sizeof line, 2, message);
+        std::fputs(line, file);
+        std::fputc('\n', file);
+    }
     std::fflush(file);
 }
 
@@ -29,36 +32,29 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* info) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-EXCEPTION_DISPOSITION NTAPI OnEngineFault(EXCEPTION_RECORD* record, void*, CONTEXT*, void*) {
+// A fault raised by the processor or the system (access violation, divide by
+// zero, stack overflow, breakpoint...). Codes with the customer bit set are
+// software exceptions: C++ throws (GCC's "GCC" codes, the Microsoft
+// compiler's 0xE06D7363) are on their way to a catch and pass through, and
+// informational codes (debug output) are no fault at all.
+bool IsFault(DWORD code) { return (code & 0x20000000u) == 0 && code >= 0x80000000u; }
+
+}  // namespace
+
+// The engine-fault handler, called by the system's exception dispatch for the
+// guard's frame once the engine's own frames below it have declined.
+extern "C" EXCEPTION_DISPOSITION NTAPI OnEngineFault(EXCEPTION_RECORD* record, void*, CONTEXT*,
+                                                      void*) {
     // Unwinding on the way to a handler further down: not ours to stop.
     if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
         return ExceptionContinueSearch;
+    if (!IsFault(record->ExceptionCode)) return ExceptionContinueSearch;
     LogFatalException(record);
     ::TerminateProcess(::GetCurrentProcess(), record->ExceptionCode);
     return ExceptionContinueSearch;
 }
 
-// The thread information block, through its self pointer at fs:[0x18]
-// (read directly: GCC's array-bounds check misreads the fs-relative
-// intrinsic in optimised builds).
-NT_TIB* ThreadInformation() {
-    NT_TIB* tib;
-    asm volatile("movl %%fs:0x18, %0" : "=r"(tib));
-    return tib;
-}
-
-}  // namespace
-
 void InstallCrashHandler() {
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     ::SetUnhandledExceptionFilter(&OnUnhandledException);
 }
-
-EngineFaultFrame::EngineFaultFrame() {
-    NT_TIB* tib = ThreadInformation();
-    m_record.Next = tib->ExceptionList;
-    m_record.Handler = &OnEngineFault;
-    tib->ExceptionList = &m_record;
-}
-
-EngineFaultFrame::~EngineFaultFrame() { ThreadInformation()->ExceptionList = m_record.Next; }

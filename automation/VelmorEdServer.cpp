@@ -78,16 +78,14 @@ void VelmorEdServer::SetFullscreen(fw::DispBool) {}  // ignored
 
 void VelmorEdServer::Exec(const char* command) {
     LogCommand(command);
-    const EngineFaultFrame frame;
-    edsrvProcess(kEngineChannel, 0, command);  // result deliberately ignored
+    GuardEngineCall([&] { edsrvProcess(kEngineChannel, 0, command); });  // result ignored
 }
 
 void VelmorEdServer::SlowExec(const char* command) {
     // Restored when the engine returns (or an exception leaves the call).
     WaitCursor wait;
     LogCommand(command);
-    const EngineFaultFrame frame;
-    edsrvProcess(kEngineChannel, 0, command);
+    GuardEngineCall([&] { edsrvProcess(kEngineChannel, 0, command); });
 }
 
 BSTR VelmorEdServer::GetProp(const char* first, const char* second) {
@@ -96,10 +94,8 @@ BSTR VelmorEdServer::GetProp(const char* first, const char* second) {
     // rather than whatever the stack held.
     char reply[kEngineReplySize];
     reply[0] = '\0';
-    {
-        const EngineFaultFrame frame;
-        linktopicProcessClientRequest(kEngineChannel, first, second, 0, reply);
-    }
+    GuardEngineCall(
+        [&] { linktopicProcessClientRequest(kEngineChannel, first, second, 0, reply); });
     // The engine should leave a NUL within the buffer. If it leaves none, the
     // reply is cut to its first kEngineReplySize - 1 characters; nothing is
     // read past the buffer.
@@ -110,8 +106,9 @@ BSTR VelmorEdServer::GetProp(const char* first, const char* second) {
 }
 
 void VelmorEdServer::SetProp(const char* first, const char* second, const char* value) {
-    const EngineFaultFrame frame;
-    linktopicProcessClientData(kEngineChannel, first, second, 0, value);  // result ignored
+    GuardEngineCall([&] {
+        linktopicProcessClientData(kEngineChannel, first, second, 0, value);  // result ignored
+    });
 }
 
 void VelmorEdServer::Init(long) {}  // ignored

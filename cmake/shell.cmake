@@ -2,6 +2,7 @@
 # too) plus the objects that must always be in the program.
 add_library(velmor_shell STATIC
     app/CrashHandler.cpp
+    app/EngineGuard.cpp
     app/FrameTimer.cpp
     app/RunState.cpp
     app/StartupPaths.cpp

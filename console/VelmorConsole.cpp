@@ -101,10 +101,7 @@ void VelmorConsole::StartEngine() {
     PLATFORM.OpenLog(kDefaultLogFileName);
     g_engineStarted = 1;  // before pInitAll: a paint during it must not start it again
     theApp.UpdateMenuState();
-    {
-        const EngineFaultFrame frame;
-        pInitAll(fw::WinApp::Current()->m_hInstance);
-    }
+    GuardEngineCall([] { pInitAll(fw::WinApp::Current()->m_hInstance); });
     g_runState.store(kRunEngineRunning);
 }
 
@@ -121,8 +118,7 @@ void VelmorConsole::OnExecute() {
     }
     if (!text.empty()) {
         PLATFORM.Log(0, text.c_str());
-        const EngineFaultFrame frame;
-        edsrvProcess(kEngineChannel, 0, text.c_str());
+        GuardEngineCall([&] { edsrvProcess(kEngineChannel, 0, text.c_str()); });
     }
     m_CommandLine.SetText("");
 }
@@ -132,10 +128,7 @@ void VelmorConsole::OnSetFocusCommandLine() { m_pFocusEdit = &m_CommandLine; }
 void VelmorConsole::OnSetFocusOutput() { m_pFocusEdit = &m_Output; }
 
 void VelmorConsole::OnTimer(UINT) {
-    {
-        const EngineFaultFrame frame;
-        pServerTick();
-    }
+    GuardEngineCall([] { pServerTick(); });
     // The time till the next tick is the longest the thread will have: the
     // pane paints what the tick and the calls since the last one changed.
     if (m_Output.m_hWnd) ::SendMessageA(m_Output.m_hWnd, OutputView::kFlushMessage, 0, 0);
@@ -159,10 +152,7 @@ void VelmorConsole::AppendOutput(std::string_view text) {
 void VelmorConsole::OnOK() {
     fw::OleCanExitApp();  // asked, and the close goes on whatever the answer
     g_runState.store(kRunConsoleOpen);
-    if (g_engineStarted == 1) {
-        const EngineFaultFrame frame;
-        pExitAll();
-    }
+    if (g_engineStarted == 1) GuardEngineCall([] { pExitAll(); });
     PLATFORM.CloseLog();
     g_runState.store(kRunStopped);
     // Every line logged before the close is shown before it: the pane

@@ -5,7 +5,8 @@
 // record, uses C names (no decoration but the leading underscore of the 32-bit
 // C convention) and __cdecl. An engine library built elsewhere must export
 // exactly these names with this convention, and must lay out the record as
-// below; the static_asserts hold the layout byte for byte in a 32-bit build.
+// kPlatformRecordLayout below gives for its architecture; the static_asserts
+// hold each build to its table byte for byte.
 #pragma once
 
 #include <windows.h>
@@ -32,6 +33,33 @@ constexpr int kLogCategoryCount = 32;
 constexpr std::size_t kPlatformStringSize = 256;
 constexpr std::size_t kPlatformRecordSize = 4096;
 
+}  // extern "C"
+
+// Where each field of the record lies. An engine library built elsewhere must
+// match the table of its own architecture: the 32-bit table for the Win32
+// shell (the layout the closed engine library was built against), the
+// 64-bit one for the Win64 shell. Both keep the field order and put each
+// field at its natural alignment (pointers 4 or 8 bytes, words 4); the
+// record is 4096 bytes in both, and the bytes from Unused to the end are 0.
+struct PlatformRecordLayout {
+    std::size_t Log, EnableLog, OpenLog, CloseLog, LogEnabled, LogNames, LogFile, EngineWords,
+        EngineBufferA, EngineBufferB, EngineWord, CmdLine, ExeName, ExeName2, LogFileName, Unused;
+};
+
+inline constexpr PlatformRecordLayout kPlatformRecordLayout32 = {
+    0, 4, 8, 12, 16, 48, 52, 56, 72, 328, 584, 588, 844, 1100, 1356, 1612};
+inline constexpr PlatformRecordLayout kPlatformRecordLayout64 = {
+    0, 8, 16, 24, 32, 64, 72, 80, 96, 352, 608, 612, 868, 1124, 1380, 1636};
+
+// The table of this build's architecture.
+#if defined(_WIN64)
+inline constexpr PlatformRecordLayout kPlatformRecordLayout = kPlatformRecordLayout64;
+#else
+inline constexpr PlatformRecordLayout kPlatformRecordLayout = kPlatformRecordLayout32;
+#endif
+
+extern "C" {
+
 struct PlatformRecord {
     PlatformLogFn Log;
     PlatformEnableLogFn EnableLog;
@@ -48,26 +76,25 @@ struct PlatformRecord {
     char ExeName[kPlatformStringSize];
     char ExeName2[kPlatformStringSize];
     char LogFileName[kPlatformStringSize];
-    unsigned char Unused[kPlatformRecordSize - 1612];
+    unsigned char Unused[kPlatformRecordSize - kPlatformRecordLayout.Unused];
 };
 
-static_assert(sizeof(void*) == 4, "the platform record is laid out for a 32-bit process");
-static_assert(offsetof(PlatformRecord, Log) == 0);
-static_assert(offsetof(PlatformRecord, EnableLog) == 4);
-static_assert(offsetof(PlatformRecord, OpenLog) == 8);
-static_assert(offsetof(PlatformRecord, CloseLog) == 12);
-static_assert(offsetof(PlatformRecord, LogEnabled) == 16);
-static_assert(offsetof(PlatformRecord, LogNames) == 48);
-static_assert(offsetof(PlatformRecord, LogFile) == 52);
-static_assert(offsetof(PlatformRecord, EngineWords) == 56);
-static_assert(offsetof(PlatformRecord, EngineBufferA) == 72);
-static_assert(offsetof(PlatformRecord, EngineBufferB) == 328);
-static_assert(offsetof(PlatformRecord, EngineWord) == 584);
-static_assert(offsetof(PlatformRecord, CmdLine) == 588);
-static_assert(offsetof(PlatformRecord, ExeName) == 844);
-static_assert(offsetof(PlatformRecord, ExeName2) == 1100);
-static_assert(offsetof(PlatformRecord, LogFileName) == 1356);
-static_assert(offsetof(PlatformRecord, Unused) == 1612);
+static_assert(offsetof(PlatformRecord, Log) == kPlatformRecordLayout.Log);
+static_assert(offsetof(PlatformRecord, EnableLog) == kPlatformRecordLayout.EnableLog);
+static_assert(offsetof(PlatformRecord, OpenLog) == kPlatformRecordLayout.OpenLog);
+static_assert(offsetof(PlatformRecord, CloseLog) == kPlatformRecordLayout.CloseLog);
+static_assert(offsetof(PlatformRecord, LogEnabled) == kPlatformRecordLayout.LogEnabled);
+static_assert(offsetof(PlatformRecord, LogNames) == kPlatformRecordLayout.LogNames);
+static_assert(offsetof(PlatformRecord, LogFile) == kPlatformRecordLayout.LogFile);
+static_assert(offsetof(PlatformRecord, EngineWords) == kPlatformRecordLayout.EngineWords);
+static_assert(offsetof(PlatformRecord, EngineBufferA) == kPlatformRecordLayout.EngineBufferA);
+static_assert(offsetof(PlatformRecord, EngineBufferB) == kPlatformRecordLayout.EngineBufferB);
+static_assert(offsetof(PlatformRecord, EngineWord) == kPlatformRecordLayout.EngineWord);
+static_assert(offsetof(PlatformRecord, CmdLine) == kPlatformRecordLayout.CmdLine);
+static_assert(offsetof(PlatformRecord, ExeName) == kPlatformRecordLayout.ExeName);
+static_assert(offsetof(PlatformRecord, ExeName2) == kPlatformRecordLayout.ExeName2);
+static_assert(offsetof(PlatformRecord, LogFileName) == kPlatformRecordLayout.LogFileName);
+static_assert(offsetof(PlatformRecord, Unused) == kPlatformRecordLayout.Unused);
 static_assert(sizeof(PlatformRecord) == kPlatformRecordSize);
 
 VMSERVER_API extern PlatformRecord PLATFORM;

@@ -7,7 +7,8 @@ set -eu
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 
-PACKAGES="cmake ninja-build g++-mingw-w64-i686-posix mingw-w64-tools wine wine32:i386 \
+PACKAGES="cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools \
+wine wine32:i386 wine64 fonts-wine \
 libwine-dev xvfb xauth x11-utils xdotool imagemagick googletest gnuplot-nox"
 
 missing=""

@@ -66,8 +66,8 @@ extern "C" {
 void __cdecl pInitAll(HINSTANCE instance) {
     Guarded([instance] {
         RecorderState& state = FirstCallState();
-        Journal(Format("pInitAll hinstance=0x%08lX",
-                       static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(instance))));
+        Journal(Format("pInitAll hinstance=0x%08llX",
+                       static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(instance))));
         state.clock.Start();
         RunCommandFile("recorder.cmds");
         RunHooks(state.onInit);

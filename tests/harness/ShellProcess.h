@@ -13,6 +13,14 @@
 
 namespace vt {
 
+// The platform the shell's type library is laid out for and registered under
+// (TypeLib\{libid}\1.0\0\<platform>): clients of the same bitness look there.
+#if defined(_WIN64)
+inline constexpr char kTypeLibPlatform[] = "win64";
+#else
+inline constexpr char kTypeLibPlatform[] = "win32";
+#endif
+
 class ShellProcess {
 public:
     // Starts System\Velmor.exe with `arguments`, current directory = the root.

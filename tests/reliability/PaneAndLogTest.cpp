@@ -10,11 +10,12 @@
 
 #include "ReliabilitySupport.h"
 #include "ScratchTree.h"
+#include "engine/vmserver.h"
 
 namespace {
 
-constexpr std::size_t kLogFileNameOffset = 1356;
-constexpr std::size_t kLogFileOffset = 52;
+constexpr std::size_t kLogFileNameOffset = kPlatformRecordLayout.LogFileName;
+constexpr std::size_t kLogFileOffset = kPlatformRecordLayout.LogFile;
 
 rel::ShellStart StartIn(const vt::ScratchTree& tree) {
     return {tree.System() + "\\Velmor.exe", "", tree.Root(), tree.System() + "\\recorder.journal"};
@@ -31,9 +32,11 @@ std::vector<std::string> FileLines(const vt::ScratchTree& tree, const std::strin
     return rel::SplitLines(tree.Read("System\\" + name));
 }
 
-std::uint32_t Word(const std::string& bytes, std::size_t offset) {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[offset + i]);
+// A pointer field of the record, as wide as a pointer of this build.
+std::uintptr_t Pointer(const std::string& bytes, std::size_t offset) {
+    std::uintptr_t value = 0;
+    for (int i = sizeof value - 1; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes[offset + i]);
     return value;
 }
 
@@ -138,7 +141,7 @@ TEST(LogFile, OpeningTheOpenLogUnderItsOwnFieldStartsItAfresh) {
     ASSERT_EQ(record.size(), 4096u);
     EXPECT_EQ(record.substr(kLogFileNameOffset, 256), longName + '\0');
     EXPECT_EQ(record.find_first_not_of('\0', kLogFileNameOffset + 256), std::string::npos);
-    EXPECT_NE(Word(record, kLogFileOffset), 0u);
+    EXPECT_NE(Pointer(record, kLogFileOffset), 0u);
 }
 
 TEST(LogFile, NamesThatCannotBeOpenedAreReportedAndTheShellRunsOn) {
@@ -160,7 +163,7 @@ TEST(LogFile, NamesThatCannotBeOpenedAreReportedAndTheShellRunsOn) {
         ASSERT_TRUE(shell.Sync("tried " + std::to_string(++failures)));
         const std::string record = tree.Read("System\\record.bin");
         ASSERT_EQ(record.size(), 4096u);
-        EXPECT_EQ(Word(record, kLogFileOffset), 0u) << "a log is open";
+        EXPECT_EQ(Pointer(record, kLogFileOffset), 0u) << "a log is open";
         EXPECT_EQ(record.substr(kLogFileNameOffset, name.size() + 1), name + '\0');
     }
     // A null name tries the empty name again; the menu's Open log then opens

@@ -13,9 +13,18 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "Journal.h"
 
 namespace rel {
+
+// The two CRITICAL lines that end the log of a shell ended by an access
+// violation: the shell's message for an exception that escapes its run, then
+// the code and the address.
+inline constexpr char kCaughtLine[] = "CRITICAL: Caught general exception";
+inline const std::regex kAccessViolationLine(
+    "CRITICAL: Exception 0xC0000005 at (0x)?[0-9A-Fa-f]+; the shell ends");
 
 struct ShellStart {
     std::string exe;        // Windows path of Velmor.exe

@@ -19,11 +19,12 @@
 #include "ShellProcess.h"
 #include "WinePath.h"
 #include "automation/guids.h"
+#include "engine/vmserver.h"
 
 namespace {
 
-constexpr std::size_t kCmdLineOffset = 588;
-constexpr std::size_t kExeNameOffset = 844;
+constexpr std::size_t kCmdLineOffset = kPlatformRecordLayout.CmdLine;
+constexpr std::size_t kExeNameOffset = kPlatformRecordLayout.ExeName;
 constexpr std::size_t kFieldSize = 256;
 
 // Lower-case letters and digits over and over, so that the upper-casing and
@@ -340,7 +341,7 @@ TEST(StartDirectory, DriveRootGivesADoubledSeparatorThatStillWorks) {
     wchar_t libid[64] = {};
     ::StringFromGUID2(LIBID_Velmor, libid, 64);
     const std::string path =
-        "TypeLib\\" + std::string(libid, libid + std::wcslen(libid)) + "\\1.0\\0\\win32";
+        "TypeLib\\" + std::string(libid, libid + std::wcslen(libid)) + "\\1.0\\0\\" + vt::kTypeLibPlatform;
     ASSERT_EQ(::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
     char value[MAX_PATH] = {};
     LONG size = sizeof value;

@@ -273,7 +273,7 @@ TEST(Console, FirstPaintOpensTheLogAndSetsTheLogMenuBeforeTheEngineStarts) {
     EXPECT_EQ(MenuState(journal, kAlwaysOnTop) & MF_CHECKED, 0);
     const RecordDump dump(tree.Read("System\\record.bin"));
     ASSERT_TRUE(dump.Complete());
-    EXPECT_NE(dump.Word(record::kLogFile), 0u);
+    EXPECT_NE(dump.Pointer(record::kLogFile), 0u);
     ASSERT_TRUE(shell.Close());
 }
 
@@ -290,7 +290,7 @@ TEST(Console, FirstPaintWhoseLogCannotOpenStartsTheEngineAllTheSame) {
     EXPECT_EQ(MenuState(journal, kLogClose) & MF_GRAYED, MF_GRAYED);
     const RecordDump dump(tree.Read("System\\record.bin"));
     ASSERT_TRUE(dump.Complete());
-    EXPECT_EQ(dump.Word(record::kLogFile), 0u);
+    EXPECT_EQ(dump.Pointer(record::kLogFile), 0u);
     EXPECT_EQ(dump.Field(record::kLogFileName), "Velmor.log");
 
     EXPECT_EQ(shell.PaneText(), "\r\nINFO: Failed to open log ");

@@ -264,7 +264,7 @@ TEST(LogFile, NameLongerThanTheFieldIsRefused) {
 
     const RecordDump dump(tree.Read("System\\record.bin"));
     ASSERT_TRUE(dump.Complete());
-    EXPECT_EQ(dump.Word(record::kLogFile), 0u);
+    EXPECT_EQ(dump.Pointer(record::kLogFile), 0u);
     EXPECT_EQ(dump.Field(record::kLogFileName), "Velmor.log");
     EXPECT_TRUE(dump.ZeroFrom(record::kLogFileName + 10, record::kSize)) << "something overran";
 

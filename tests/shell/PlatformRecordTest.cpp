@@ -35,7 +35,7 @@ RecordDump DumpAtInit(const std::string& treeName, const std::string& arguments,
     return RecordDump(tree.Read("System\\record.bin"));
 }
 
-bool Inside(std::uint32_t pointer, std::uintptr_t base, std::uintptr_t size) {
+bool Inside(std::uintptr_t pointer, std::uintptr_t base, std::uintptr_t size) {
     return pointer >= base && pointer < base + size;
 }
 
@@ -49,24 +49,24 @@ TEST(PlatformRecord, HoldsTheShellsRoutinesLogSettingsAndStartStrings) {
 
     // The engine got the shell's own instance handle.
     char expectedInit[64];
-    std::snprintf(expectedInit, sizeof expectedInit, "pInitAll hinstance=0x%08lX",
-                  static_cast<unsigned long>(base));
+    std::snprintf(expectedInit, sizeof expectedInit, "pInitAll hinstance=0x%08llX",
+                  static_cast<unsigned long long>(base));
     EXPECT_EQ(initLine, expectedInit);
 
     // The four routines and the name table are the shell's: inside its image.
     for (std::size_t offset : {r::kLog, r::kEnableLog, r::kOpenLog, r::kCloseLog, r::kLogNames}) {
-        EXPECT_NE(dump.Word(offset), 0u) << "offset " << offset;
-        EXPECT_TRUE(Inside(dump.Word(offset), base, size)) << "offset " << offset;
+        EXPECT_NE(dump.Pointer(offset), 0u) << "offset " << offset;
+        EXPECT_TRUE(Inside(dump.Pointer(offset), base, size)) << "offset " << offset;
     }
-    EXPECT_NE(dump.Word(r::kLog), dump.Word(r::kEnableLog));
-    EXPECT_NE(dump.Word(r::kOpenLog), dump.Word(r::kCloseLog));
-    EXPECT_NE(dump.Word(r::kLog), dump.Word(r::kOpenLog));
+    EXPECT_NE(dump.Pointer(r::kLog), dump.Pointer(r::kEnableLog));
+    EXPECT_NE(dump.Pointer(r::kOpenLog), dump.Pointer(r::kCloseLog));
+    EXPECT_NE(dump.Pointer(r::kLog), dump.Pointer(r::kOpenLog));
 
     for (std::size_t i = 0; i < 32; ++i)
         EXPECT_EQ(dump.Byte(r::kLogEnabled + i), 1) << "category " << i;
 
     // The first paint opened the log before pInitAll.
-    EXPECT_NE(dump.Word(r::kLogFile), 0u);
+    EXPECT_NE(dump.Pointer(r::kLogFile), 0u);
 
     EXPECT_TRUE(dump.ZeroFrom(r::kEngineWords, r::kCmdLine)) << "engine words and buffers";
 

@@ -32,7 +32,7 @@ void ExpectClassRegistered(const ScratchTree& tree) {
 
 // The type library of this tree, with the help path beside it.
 void ExpectTypeLibraryRegistered(const ScratchTree& tree) {
-    const std::string path = Value(TypeLibKey() + "\\0\\win32");
+    const std::string path = Value(TypeLibKey() + "\\0\\" + kTypeLibPlatform);
     EXPECT_TRUE(SameText(path, tree.Root() + "\\System\\Velmor.tlb")) << path;
     const std::string help = Value(TypeLibKey() + "\\HELPDIR");
     EXPECT_TRUE(SameText(help, tree.Root() + "\\Help\\Velmor.hlp")) << help;

@@ -11,9 +11,10 @@
 
 namespace vt {
 
-std::uint32_t RecordDump::Word(std::size_t offset) const {
-    std::uint32_t value = 0;
-    if (offset + 4 <= m_bytes.size()) std::memcpy(&value, m_bytes.data() + offset, 4);
+std::uintptr_t RecordDump::Pointer(std::size_t offset) const {
+    std::uintptr_t value = 0;
+    if (offset + sizeof value <= m_bytes.size())
+        std::memcpy(&value, m_bytes.data() + offset, sizeof value);
     return value;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Journal.h"
+#include "engine/vmserver.h"
 #include "ScratchTree.h"
 #include "ShellProcess.h"
 
@@ -22,7 +23,8 @@ public:
     explicit RecordDump(std::string bytes) : m_bytes(std::move(bytes)) {}
 
     bool Complete() const { return m_bytes.size() == 4096; }
-    std::uint32_t Word(std::size_t offset) const;
+    // A pointer field: as wide as a pointer of this build.
+    std::uintptr_t Pointer(std::size_t offset) const;
     unsigned char Byte(std::size_t offset) const {
         return static_cast<unsigned char>(m_bytes.at(offset));
     }
@@ -38,14 +40,21 @@ private:
     std::string m_bytes;
 };
 
-// Offsets of the record's fields.
+// Offsets of the record's fields, from the engine boundary's table for this
+// build's architecture.
 namespace record {
-inline constexpr std::size_t kLog = 0, kEnableLog = 4, kOpenLog = 8, kCloseLog = 12;
-inline constexpr std::size_t kLogEnabled = 16, kLogNames = 48, kLogFile = 52;
-inline constexpr std::size_t kEngineWords = 56, kEngineBufferA = 72, kEngineBufferB = 328;
-inline constexpr std::size_t kEngineWord = 584, kCmdLine = 588, kExeName = 844;
-inline constexpr std::size_t kExeName2 = 1100, kLogFileName = 1356, kUnused = 1612;
-inline constexpr std::size_t kSize = 4096;
+inline constexpr const PlatformRecordLayout& kAt = kPlatformRecordLayout;
+inline constexpr std::size_t kLog = kAt.Log, kEnableLog = kAt.EnableLog, kOpenLog = kAt.OpenLog,
+                             kCloseLog = kAt.CloseLog;
+inline constexpr std::size_t kLogEnabled = kAt.LogEnabled, kLogNames = kAt.LogNames,
+                             kLogFile = kAt.LogFile;
+inline constexpr std::size_t kEngineWords = kAt.EngineWords, kEngineBufferA = kAt.EngineBufferA,
+                             kEngineBufferB = kAt.EngineBufferB;
+inline constexpr std::size_t kEngineWord = kAt.EngineWord, kCmdLine = kAt.CmdLine,
+                             kExeName = kAt.ExeName;
+inline constexpr std::size_t kExeName2 = kAt.ExeName2, kLogFileName = kAt.LogFileName,
+                             kUnused = kAt.Unused;
+inline constexpr std::size_t kSize = kPlatformRecordSize;
 }  // namespace record
 
 // Splits text at "\r\n"; a last line without a line end is kept as well.
