@@ -3,22 +3,15 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "CrashDump.h"
 #include "engine/vmserver.h"
 #include "log/Log.h"
 
 namespace {
 
-// Straight to the file: the window that shows the pane is going away with
-// the process, and touching it from a faulted state could fault again.
-void LogFatalException(const EXCEPTION_RECORD* record) {
-    FILE* file = PLATFORM.LogFile;
-    if (!file) return;
-    char text[128];
-    std::snprintf(text, sizeof text, "Exception 0x%08lX at %p; the shell ends",
-                  record ? static_cast<unsigned long>(record->ExceptionCode) : 0ul,
-                  record ? record->ExceptionAddress : nullptr);
+void WriteLogLines(FILE* file, std::initializer_list<const char*> messages) {
     char line[kLogLineSize];
-    for (const char* message : {"Caught general exception", static_cast<const char*>(text)}) {
+    for (const char* message : messages) {
         FormatLogLine(line, sizeof line, 2, message);
         std::fputs(line, file);
         std::fputc('\n', file);
@@ -26,8 +19,31 @@ void LogFatalException(const EXCEPTION_RECORD* record) {
     std::fflush(file);
 }
 
+// Straight to the file: the window that shows the pane is going away with
+// the process, and touching it from a faulted state could fault again. The
+// first two lines are on disk before the dump is written, in case writing it
+// fails in some worse way.
+void ReportFatalException(EXCEPTION_RECORD* record, CONTEXT* context) {
+    char text[128];
+    std::snprintf(text, sizeof text, "Exception 0x%08lX at %p; the shell ends",
+                  record ? static_cast<unsigned long>(record->ExceptionCode) : 0ul,
+                  record ? record->ExceptionAddress : nullptr);
+    if (FILE* file = PLATFORM.LogFile) WriteLogLines(file, {"Caught general exception", text});
+
+    char name[64];
+    DWORD error = 0;
+    char dump[160];
+    if (WriteCrashDump(record, context, name, sizeof name, error))
+        std::snprintf(dump, sizeof dump, "Crash dump written: %s", name);
+    else
+        std::snprintf(dump, sizeof dump, "Crash dump could not be written: %s (error %lu)", name,
+                      static_cast<unsigned long>(error));
+    if (FILE* file = PLATFORM.LogFile) WriteLogLines(file, {dump});
+}
+
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* info) {
-    LogFatalException(info ? info->ExceptionRecord : nullptr);
+    ReportFatalException(info ? info->ExceptionRecord : nullptr,
+                         info ? info->ContextRecord : nullptr);
     // End the process here, without the system's crash dialog.
     return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -43,18 +59,19 @@ bool IsFault(DWORD code) { return (code & 0x20000000u) == 0 && code >= 0x8000000
 
 // The engine-fault handler, called by the system's exception dispatch for the
 // guard's frame once the engine's own frames below it have declined.
-extern "C" EXCEPTION_DISPOSITION NTAPI OnEngineFault(EXCEPTION_RECORD* record, void*, CONTEXT*,
-                                                      void*) {
+extern "C" EXCEPTION_DISPOSITION NTAPI OnEngineFault(EXCEPTION_RECORD* record, void*,
+                                                    CONTEXT* context, void*) {
     // Unwinding on the way to a handler further down: not ours to stop.
     if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
         return ExceptionContinueSearch;
     if (!IsFault(record->ExceptionCode)) return ExceptionContinueSearch;
-    LogFatalException(record);
+    ReportFatalException(record, context);
     ::TerminateProcess(::GetCurrentProcess(), record->ExceptionCode);
     return ExceptionContinueSearch;
 }
 
 void InstallCrashHandler() {
+    StartCrashDumpWriter();
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     ::SetUnhandledExceptionFilter(&OnUnhandledException);
 }

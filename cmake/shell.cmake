@@ -1,6 +1,7 @@
 # The shell: Velmor.exe, from a static library of its parts (which tests link
 # too) plus the objects that must always be in the program.
 add_library(velmor_shell STATIC
+    app/CrashDump.cpp
     app/CrashHandler.cpp
     app/EngineGuard.cpp
     app/FrameTimer.cpp

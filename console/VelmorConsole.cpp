@@ -28,6 +28,7 @@ const fw::MessageMapEntry VelmorConsole::messageEntries[] = {
     {WM_COMMAND, EN_SETFOCUS, IDC_COMMAND_LINE, fw::On<&VelmorConsole::OnSetFocusCommandLine>},
     {WM_COMMAND, EN_SETFOCUS, IDC_OUTPUT, fw::On<&VelmorConsole::OnSetFocusOutput>},
     {WM_TIMER, 0, 0, fw::On<&VelmorConsole::OnTimer>},
+    {kLogLinesWaitingMessage, 0, 0, fw::On<&VelmorConsole::OnLogLinesWaiting>},
 };
 
 const fw::MessageMap VelmorConsole::messageMap = {&fw::Dialog::messageMap, messageEntries};
@@ -64,6 +65,7 @@ BOOL VelmorConsole::OnInitDialog() {
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
+    SetLogPaneThread(::GetCurrentThreadId());  // lines of other threads come through here
     g_runState.store(kRunConsoleOpen);
     return TRUE;  // the dialog manager gives the focus to the output pane
 }
@@ -133,6 +135,9 @@ void VelmorConsole::OnTimer(UINT) {
     // pane paints what the tick and the calls since the last one changed.
     if (m_Output.m_hWnd) ::SendMessageA(m_Output.m_hWnd, OutputView::kFlushMessage, 0, 0);
 }
+
+// Lines that the engine's own threads logged: shown here, on the pane's thread.
+void VelmorConsole::OnLogLinesWaiting() { ShowWaitingLogLines(); }
 
 void VelmorConsole::AppendOutput(std::string_view text) {
     // The pane keeps at most 301 lines: past 300, the first 100 go.

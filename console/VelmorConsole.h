@@ -42,6 +42,7 @@ private:
     void OnSetFocusCommandLine();
     void OnSetFocusOutput();
     void OnTimer(UINT id);
+    void OnLogLinesWaiting();
 
     void StartEngine();
 

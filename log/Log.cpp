@@ -1,9 +1,16 @@
 #include "Log.h"
 
+#include <share.h>
+
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <utility>
 
 #include "LogBanner.h"
 #include "app/RunState.h"
@@ -28,7 +35,76 @@ void TimeStamp(char* out, std::size_t size) {
     if (!local || std::strftime(out, size, "%#c", local) == 0) out[0] = '\0';
 }
 
+// Serialises the log file: each line's write, and the open and close that
+// swap PLATFORM.LogFile. Recursive: OpenLog and CloseLog log their own lines
+// while they hold it.
+std::recursive_mutex& FileLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+// The line and its "\n" in one write, so that lines of several threads never
+// interleave. Write errors deliberately ignored; not flushed.
+void WriteLine(const char* line, std::size_t length) {
+    char withEnd[kLogLineSize + 1];
+    std::memcpy(withEnd, line, length);
+    withEnd[length] = '\n';
+    const std::lock_guard<std::recursive_mutex> hold(FileLock());
+    if (FILE* file = PLATFORM.LogFile) std::fwrite(withEnd, 1, length + 1, file);
+}
+
+std::atomic<DWORD> g_paneThread{0};  // 0: every thread writes to the pane itself
+
+// Lines logged on other threads, waiting for the pane thread. The pane keeps
+// 301 lines at most, so older waiting lines than these would never show.
+class WaitingLines {
+public:
+    static constexpr std::size_t kMost = 400;
+
+    // True when the queue was empty: the console must be told.
+    bool Add(const char* line) {
+        const std::lock_guard<std::mutex> hold(m_lock);
+        const bool wasEmpty = m_lines.empty();
+        if (m_lines.size() == kMost) m_lines.pop_front();
+        m_lines.emplace_back(line);
+        return wasEmpty;
+    }
+    std::deque<std::string> Take() {
+        const std::lock_guard<std::mutex> hold(m_lock);
+        return std::exchange(m_lines, {});
+    }
+
+private:
+    std::mutex m_lock;
+    std::deque<std::string> m_lines;
+};
+
+WaitingLines& Waiting() {
+    static WaitingLines lines;
+    return lines;
+}
+
+VelmorConsole* PaneConsole() {
+    return g_runState.load(std::memory_order_relaxed) != kRunStopped ? theApp.m_pConsole
+                                                                        : nullptr;
+}
+
+bool OnPaneThread() {
+    const DWORD pane = g_paneThread.load(std::memory_order_relaxed);
+    return pane == 0 || pane == ::GetCurrentThreadId();
+}
+
 }  // namespace
+
+void SetLogPaneThread(unsigned long threadId) { g_paneThread.store(threadId); }
+
+void ShowWaitingLogLines() {
+    if (!OnPaneThread()) return;
+    std::deque<std::string> lines = Waiting().Take();
+    VelmorConsole* console = PaneConsole();
+    if (!console) return;  // the console has gone: the file has them
+    for (const std::string& line : lines) console->AppendOutput(line);
+}
 
 std::size_t FormatLogLine(char* line, std::size_t size, int category, const char* text) {
     if (size == 0) return 0;  // no room even for the terminator: nothing is written
@@ -54,13 +130,17 @@ std::size_t FormatLogLine(char* line, std::size_t size, int category, const char
 
 extern "C" void __cdecl Log(int category, const char* text) {
     char line[kLogLineSize];
-    FormatLogLine(line, sizeof line, category, text);
-    if (g_runState.load(std::memory_order_relaxed) != kRunStopped && theApp.m_pConsole)
-        theApp.m_pConsole->AppendOutput(line);
-    if (FILE* file = PLATFORM.LogFile) {
-        std::fputs(line, file);  // write errors deliberately ignored; not flushed
-        std::fputc('\n', file);
+    const std::size_t length = FormatLogLine(line, sizeof line, category, text);
+    if (VelmorConsole* console = PaneConsole()) {
+        if (OnPaneThread()) {
+            ShowWaitingLogLines();  // lines of other threads logged before this one
+            console->AppendOutput(line);
+        } else if (Waiting().Add(line)) {
+            HWND window = std::atomic_ref<HWND>(console->m_hWnd).load(std::memory_order_relaxed);
+            ::PostMessageA(window, kLogLinesWaitingMessage, 0, 0);  // never waits
+        }
     }
+    WriteLine(line, length);
 }
 
 void Logf(int category, const char* format, ...) {
@@ -91,6 +171,7 @@ extern "C" void __cdecl OpenLog(const char* name) {
         if (nameFits) std::strcpy(newName, name);
     }
 
+    const std::lock_guard<std::recursive_mutex> hold(FileLock());
     if (PLATFORM.LogFile) CloseLog();
 
     // A name that does not fit LogFileName is refused: a cut name would open
@@ -101,7 +182,10 @@ extern "C" void __cdecl OpenLog(const char* name) {
     }
     if (name) std::strcpy(PLATFORM.LogFileName, newName);
 
-    PLATFORM.LogFile = std::fopen(PLATFORM.LogFileName, "w+t");
+    // Denied to other writers while open: a second shell in the same folder
+    // fails to open it rather than truncate it under this one. Readers may
+    // read it meanwhile.
+    PLATFORM.LogFile = ::_fsopen(PLATFORM.LogFileName, "w+t", _SH_DENYWR);
     if (!PLATFORM.LogFile) {
         Log(1, "Failed to open log");
         return;
@@ -115,6 +199,7 @@ extern "C" void __cdecl CloseLog() {
     TimeStamp(stamp, sizeof stamp);
     char closed[160];
     std::snprintf(closed, sizeof closed, "Log file closed, %s", stamp);
+    const std::lock_guard<std::recursive_mutex> hold(FileLock());
     if (!PLATFORM.LogFile) return;
     Log(1, closed);
     std::fclose(PLATFORM.LogFile);  // errors deliberately ignored

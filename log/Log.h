@@ -17,6 +17,17 @@ void __cdecl OpenLog(const char* name);
 void __cdecl CloseLog();
 }
 
+// Log may be called on any thread. A line reaches the file whole, in one
+// write under a lock that also covers OpenLog's and CloseLog's swap of the
+// stream. On the pane thread (the console's, set by SetLogPaneThread) a line
+// goes straight to the pane; on any other thread it is queued, the console
+// is posted kLogLinesWaitingMessage, and the pane thread shows the queue in
+// order on its next turn (ShowWaitingLogLines). No thread ever waits for the
+// pane thread, and no lock is held while engine code runs.
+void SetLogPaneThread(unsigned long threadId);
+void ShowWaitingLogLines();
+inline constexpr UINT kLogLinesWaitingMessage = WM_APP + 0x120;
+
 // Formats into 4096 bytes (longer output is cut), then logs.
 void Logf(int category, const char* format, ...) __attribute__((format(printf, 2, 3)));
 

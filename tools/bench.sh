@@ -42,6 +42,8 @@ if [ -z "${VELMOR_BENCH_NO_BUILD:-}" ]; then
     else
         ninja -C "$build"
     fi
+    # Not part of the default build: the driver and the floors it runs.
+    ninja -C "$build" bench_driver
 fi
 
 # A fresh wineserver for the build's prefix: a shell ended by force (by a test

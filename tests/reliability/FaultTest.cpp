@@ -10,6 +10,7 @@
 // registration behind, and every later creation in the prefix fails.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <regex>
 #include <string>
@@ -234,18 +235,17 @@ TEST(Faults, AnEngineThatOpensAndClosesTheLogOnEveryTick) {
 
 // ------------------------------------------------------------------ crashes
 
-// The shell's log after a fault: the lines before it, then the two CRITICAL
-// lines last.
+// The shell's log after a fault: the lines before it, then the three CRITICAL
+// lines last, the third naming the crash dump.
 void ExpectCrashLogged(rel::Shell& shell, const vt::ScratchTree& tree,
                        const std::vector<std::string>& before) {
     ASSERT_TRUE(shell.WaitExit(std::chrono::seconds(30))) << "the shell did not end";
     EXPECT_EQ(shell.ExitCode(), 0xC0000005u);
     const std::vector<std::string> log = rel::SplitLines(tree.Read("System\\Velmor.log"));
-    ASSERT_GE(log.size(), before.size() + 2);
-    EXPECT_EQ(log[log.size() - 2], rel::kCaughtLine);
-    EXPECT_TRUE(std::regex_match(log.back(), rel::kAccessViolationLine)) << log.back();
+    ASSERT_GE(log.size(), before.size() + 3);
+    EXPECT_TRUE(rel::EndsWithCrashLinesAndDump(log, tree.System()));
     for (std::size_t i = 0; i < before.size(); ++i)
-        EXPECT_EQ(log[log.size() - 2 - before.size() + i], before[i]);
+        EXPECT_EQ(log[log.size() - 3 - before.size() + i], before[i]);
     // The last CRITICAL line is complete, its line end included.
     const std::string bytes = tree.Read("System\\Velmor.log");
     ASSERT_GE(bytes.size(), 2u);
@@ -278,6 +278,62 @@ TEST(Crashes, AFaultInsideTheEnginesStart) {
     rel::Shell shell(StartIn(tree));
     ExpectCrashLogged(shell, tree, {"INIT: starting"});
     EXPECT_EQ(shell.EngineJournal().Count("pServerTick "), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The shell of `tree` ended by a typed command that faults; its log.
+std::vector<std::string> CrashByCommand(const vt::ScratchTree& tree) {
+    rel::Shell shell(StartIn(tree));
+    EXPECT_TRUE(shell.WaitEngineStarted());
+    shell.Type("rec.crash");
+    EXPECT_TRUE(shell.WaitExit(std::chrono::seconds(60))) << "the shell did not end";
+    EXPECT_EQ(shell.ExitCode(), 0xC0000005u);
+    return rel::SplitLines(tree.Read("System\\Velmor.log"));
+}
+
+std::string DumpName(const SYSTEMTIME& t) {
+    char name[64];
+    std::snprintf(name, sizeof name, "Velmor-%04u%02u%02u-%02u%02u%02u.dmp", t.wYear, t.wMonth,
+                  t.wDay, t.wHour, t.wMinute, t.wSecond);
+    return name;
+}
+
+TEST(CrashDumps, TheFiveNewestAreKept) {
+    vt::ScratchTree tree("rel-dump-five");
+    for (int day = 1; day <= 5; ++day)
+        tree.Write("System\\Velmor-2020010" + std::to_string(day) + "-120000.dmp", "old");
+    const std::vector<std::string> log = CrashByCommand(tree);
+    EXPECT_TRUE(rel::EndsWithCrashLinesAndDump(log, tree.System()));
+    EXPECT_FALSE(rel::Exists(tree.System() + "\\Velmor-20200101-120000.dmp"));
+    for (int day = 2; day <= 5; ++day)
+        EXPECT_TRUE(rel::Exists(tree.System() + "\\Velmor-2020010" + std::to_string(day) +
+                                "-120000.dmp"));
+}
+
+TEST(CrashDumps, ADumpThatCannotBeWrittenIsReportedAndTheShellStillEnds) {
+    vt::ScratchTree tree("rel-dump-blocked");
+    // A folder stands where each name of the next two minutes would go.
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER at{{now.dwLowDateTime, now.dwHighDateTime}};
+    for (int s = 0; s < 120; ++s, at.QuadPart += 10000000ull) {
+        const FILETIME utc{at.LowPart, at.HighPart};
+        FILETIME local;
+        SYSTEMTIME t;
+        ASSERT_TRUE(::FileTimeToLocalFileTime(&utc, &local) && ::FileTimeToSystemTime(&local, &t));
+        ASSERT_TRUE(::CreateDirectoryA((tree.System() + "\\" + DumpName(t)).c_str(), nullptr));
+    }
+    const std::vector<std::string> log = CrashByCommand(tree);
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[log.size() - 3], rel::kCaughtLine);
+    EXPECT_TRUE(std::regex_match(log[log.size() - 2], rel::kAccessViolationLine));
+    EXPECT_TRUE(std::regex_match(
+        log.back(), std::regex("CRITICAL: Crash dump could not be written: "
+                               "Velmor-[0-9]{8}-[0-9]{6}\\.dmp \\(error [0-9]+\\)")))
+        << log.back();
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 // shows the last ones whole, and the shell runs on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -184,6 +186,118 @@ TEST(LogFile, NamesThatCannotBeOpenedAreReportedAndTheShellRunsOn) {
     EXPECT_EQ(file[6], "CONSOLE: rec.journal reopened");
     EXPECT_EQ(file.back().rfind("INFO: Log file closed, ", 0), 0u);
     EXPECT_FALSE(tree.Exists("System\\bad<name>|?.log"));
+}
+
+// ------------------------------------------------------- log from anywhere
+
+// The state bits of a menu item as "rec.window" journals them, or ~0u.
+unsigned MenuItemState(vt::Journal& journal, int id) {
+    const std::string key = " id=" + std::to_string(id) + " ";
+    for (const std::string& line : journal.Lines()) {
+        if (line.rfind("menu ", 0) != 0 || line.find(key) == std::string::npos) continue;
+        const std::size_t at = line.find("state=0x");
+        if (at != std::string::npos) return std::stoul(line.substr(at + 8), nullptr, 16);
+    }
+    return ~0u;
+}
+
+TEST(LogFile, ASecondShellInTheSameFolderLeavesTheFirstOnesLogWhole) {
+    vt::ScratchTree tree("rel-log-two-shells");
+    rel::Shell first(StartIn(tree));
+    ASSERT_TRUE(first.WaitEngineStarted());
+    ASSERT_TRUE(first.Command("rec.logrepeat 1 2000 20"));
+    ASSERT_TRUE(first.Sync("first before"));
+
+    rel::ShellStart start = StartIn(tree);
+    start.journal = tree.System() + "\\second.journal";
+    rel::Shell second(start);
+    ASSERT_TRUE(second.WaitEngineStarted());
+    ASSERT_TRUE(second.Sync("second started"));
+    EXPECT_NE(second.PaneText().find("INFO: Failed to open log"), std::string::npos);
+    ASSERT_TRUE(second.Command("rec.logrepeat 1 500 30"));
+    ASSERT_TRUE(first.Command("rec.logrepeat 1 500 40"));
+    ASSERT_TRUE(second.Command("rec.window"));
+    const unsigned openLog = MenuItemState(second.EngineJournal(), 32779);
+    ASSERT_NE(openLog, ~0u) << "no Open log item in the journal";
+    EXPECT_EQ(openLog & (MF_GRAYED | MF_DISABLED), 0u);
+
+    // Another process reads the file while the first shell writes it.
+    ASSERT_TRUE(first.Sync("first readable"));
+    EXPECT_NE(rel::ReadFile(tree.System() + "\\Velmor.log").find("INFO: Log file open, "),
+              std::string::npos);
+    ASSERT_TRUE(second.Close());
+    ASSERT_TRUE(first.Close());
+
+    const std::string bytes = tree.Read("System\\Velmor.log");
+    EXPECT_EQ(bytes.find('\0'), std::string::npos) << "NUL bytes in the log";
+    const std::vector<std::string> log = rel::SplitLines(bytes);
+    int at = 0;
+    for (int i = 0; i < 2000 && at >= 0; ++i) at = rel::IndexOf(log, "INFO: " + Repeated(i, 20), at);
+    for (int i = 0; i < 500 && at >= 0; ++i) at = rel::IndexOf(log, "INFO: " + Repeated(i, 40), at);
+    EXPECT_GE(at, 0) << "a line of the first shell is missing or out of order";
+    for (int i = 0; i < 500; ++i)
+        ASSERT_EQ(rel::IndexOf(log, "INFO: " + Repeated(i, 30)), -1) << "the second shell wrote";
+    EXPECT_EQ(log.back().rfind("INFO: Log file closed, ", 0), 0u);
+}
+
+// "thread T line I" split into T and I, or false for any other text.
+bool ThreadLine(const std::string& line, int& thread, int& index) {
+    char tail = 0;
+    return std::sscanf(line.c_str(), "INFO: thread %d line %d%c", &thread, &index, &tail) == 2;
+}
+
+TEST(LogFile, EngineThreadsLogWholeLinesWhileTheGuiThreadWaitsForThem) {
+    constexpr int kThreads = 4, kLines = 5000;
+    vt::ScratchTree tree("rel-log-threads");
+    rel::Shell shell(StartIn(tree));
+    ASSERT_TRUE(shell.WaitEngineStarted());
+    // The engine call waits for its workers: a worker that waited for the
+    // GUI thread would never finish, and the wait would time out.
+    shell.Type("rec.threadlog 4 5000");
+    ASSERT_TRUE(shell.EngineJournal().WaitFor("note threads done"))
+        << "the workers did not finish; last: " << shell.EngineJournal().Lines().back();
+    ASSERT_TRUE(shell.Sync("threads logged"));
+    const std::vector<std::string> pane = rel::SplitLines(shell.PaneText());
+    ASSERT_TRUE(shell.Close());
+
+    // Every line whole and once, each thread's in its order, nothing else torn.
+    const std::vector<std::string> log = FileLines(tree, "Velmor.log");
+    std::vector<int> next(kThreads, 0);
+    std::vector<std::string> threadLines;
+    for (const std::string& line : log) {
+        int t = -1, i = -1;
+        if (ThreadLine(line, t, i)) {
+            ASSERT_TRUE(t >= 0 && t < kThreads) << line;
+            ASSERT_EQ(i, next[t]) << "thread " << t << " out of order";
+            ++next[t];
+            threadLines.push_back(line);
+        } else {
+            // Else only the banner, the open and close lines, and commands.
+            EXPECT_TRUE(line.empty() || line[0] == '#' || line.rfind("INFO: Log file ", 0) == 0 ||
+                        line.rfind("CONSOLE: rec.", 0) == 0)
+                << "torn line: " << line;
+        }
+    }
+    EXPECT_EQ(threadLines.size(), static_cast<std::size_t>(kThreads * kLines));
+
+    // The pane shows the newest of them, each thread's in its order.
+    std::vector<int> last(kThreads, -1);
+    std::string newest;
+    int shown = 0;
+    for (const std::string& line : pane) {
+        int t = -1, i = -1;
+        if (!ThreadLine(line.substr(0, line.find_last_not_of(' ') + 1), t, i)) continue;
+        ASSERT_TRUE(t >= 0 && t < kThreads) << line;
+        EXPECT_GT(i, last[t]) << "thread " << t << " out of order in the pane";
+        last[t] = i;
+        newest = line.substr(0, line.find_last_not_of(' ') + 1);
+        ++shown;
+    }
+    EXPECT_GE(shown, 100);
+    ASSERT_GE(threadLines.size(), 8u);
+    const std::vector<std::string> tail(threadLines.end() - 8, threadLines.end());
+    EXPECT_NE(std::find(tail.begin(), tail.end(), newest), tail.end())
+        << "the pane ends with " << newest;
 }
 
 }  // namespace

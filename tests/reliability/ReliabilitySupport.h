@@ -25,6 +25,15 @@ namespace rel {
 inline constexpr char kCaughtLine[] = "CRITICAL: Caught general exception";
 inline const std::regex kAccessViolationLine(
     "CRITICAL: Exception 0xC0000005 at (0x)?[0-9A-Fa-f]+; the shell ends");
+// The third line names the crash dump, written in the System folder.
+inline const std::regex kDumpWrittenLine(
+    "CRITICAL: Crash dump written: (Velmor-[0-9]{8}-[0-9]{6}\\.dmp)");
+
+// The three CRITICAL lines at the end of `log`, and the dump the third one
+// names in `systemDirectory`: a minidump whose exception stream records an
+// access violation at an address inside the engine library's image.
+::testing::AssertionResult EndsWithCrashLinesAndDump(const std::vector<std::string>& log,
+                                                     const std::string& systemDirectory);
 
 struct ShellStart {
     std::string exe;        // Windows path of Velmor.exe
