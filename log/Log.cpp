@@ -43,14 +43,14 @@ std::recursive_mutex& FileLock() {
     return lock;
 }
 
-// The line and its "\n" in one write, so that lines of several threads never
-// interleave. Write errors deliberately ignored; not flushed.
-void WriteLine(const char* line, std::size_t length) {
-    char withEnd[kLogLineSize + 1];
-    std::memcpy(withEnd, line, length);
-    withEnd[length] = '\n';
+// The line and its "\n" under the lock, so that lines of several threads
+// never interleave. Write errors deliberately ignored; not flushed.
+void WriteLine(const char* line) {
     const std::lock_guard<std::recursive_mutex> hold(FileLock());
-    if (FILE* file = PLATFORM.LogFile) std::fwrite(withEnd, 1, length + 1, file);
+    if (FILE* file = PLATFORM.LogFile) {
+        std::fputs(line, file);
+        std::fputc('\n', file);
+    }
 }
 
 std::atomic<DWORD> g_paneThread{0};  // 0: every thread writes to the pane itself
@@ -130,7 +130,7 @@ std::size_t FormatLogLine(char* line, std::size_t size, int category, const char
 
 extern "C" void __cdecl Log(int category, const char* text) {
     char line[kLogLineSize];
-    const std::size_t length = FormatLogLine(line, sizeof line, category, text);
+    FormatLogLine(line, sizeof line, category, text);
     if (VelmorConsole* console = PaneConsole()) {
         if (OnPaneThread()) {
             ShowWaitingLogLines();  // lines of other threads logged before this one
@@ -140,7 +140,7 @@ extern "C" void __cdecl Log(int category, const char* text) {
             ::PostMessageA(window, kLogLinesWaitingMessage, 0, 0);  // never waits
         }
     }
-    WriteLine(line, length);
+    WriteLine(line);
 }
 
 void Logf(int category, const char* format, ...) {
