@@ -35,6 +35,17 @@ arch_runs() {
     fi
 }
 
+# The first build of VELMOR_ARCHS that this host runs (the Win32 one where it
+# can, by default); nothing when it runs none.
+arch_first_runnable() {
+    for candidate in $VELMOR_ARCHS; do
+        if arch_runs "$candidate"; then
+            echo "$candidate"
+            return
+        fi
+    done
+}
+
 # Ends the build's wineserver (and the Wine processes of its prefix).
 arch_wineserver_kill() {
     WINEPREFIX="$(pwd)/$(arch_dir "$1")/wineprefix" "$(arch_wineserver "$1")" -k 2>/dev/null || true

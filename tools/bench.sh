@@ -22,13 +22,7 @@ if [ -n "${VELMOR_BUILD:-}" ]; then
     arch=win32
     grep -q 'WINEARCH="win64"' "$build/wine-run.sh" 2>/dev/null && arch=win64
 else
-    arch=""
-    for candidate in $VELMOR_ARCHS; do
-        if arch_runs "$candidate"; then
-            arch=$candidate
-            break
-        fi
-    done
+    arch=$(arch_first_runnable)
     if [ -z "$arch" ]; then
         echo "This host can run neither build (VELMOR_ARCHS: $VELMOR_ARCHS)." >&2
         exit 1

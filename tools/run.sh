@@ -7,13 +7,7 @@ set -eu
 cd "$(dirname "$0")/.."
 tools/setup.sh
 . tools/archs.sh
-arch=""
-for candidate in $VELMOR_ARCHS; do
-    if arch_runs "$candidate"; then
-        arch=$candidate
-        break
-    fi
-done
+arch=$(arch_first_runnable)
 if [ -z "$arch" ]; then
     echo "This host can run neither build (VELMOR_ARCHS: $VELMOR_ARCHS)." >&2
     exit 1
