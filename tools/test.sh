@@ -12,6 +12,12 @@ tools/build.sh
 ran=""
 skipped=""
 failed=""
+for arch in win32 win64; do
+    case " $VELMOR_ARCHS " in
+    *" $arch "*) ;;
+    *) echo "VELMOR_ARCHS=$VELMOR_ARCHS: the $(arch_name "$arch") tests are left out." >&2 ;;
+    esac
+done
 for arch in $VELMOR_ARCHS; do
     name=$(arch_name "$arch")
     if ! arch_runs "$arch"; then
