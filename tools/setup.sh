@@ -1,7 +1,9 @@
 #!/bin/sh
-# Installs what building and testing the shell need on Debian 12: the mingw-w64
-# cross compiler, widl and windres, 32-bit Wine, Xvfb, GoogleTest's sources,
-# CMake and Ninja. Packages already present are left alone.
+# Installs what building and testing the shell need on Debian 12: the 32-bit
+# and 64-bit mingw-w64 cross compilers, widl and windres, 32-bit and 64-bit
+# Wine with Wine's fonts, Xvfb, GoogleTest's sources, CMake and Ninja.
+# Packages already present are left alone. The 32-bit Wine is installed also
+# on a host that cannot run it: the scripts find that out by trying it.
 set -eu
 
 SUDO=""
