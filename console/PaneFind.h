@@ -29,7 +29,7 @@ public:
     void Repeat(bool reverse);
     // Handles FindMessage (lParam: the dialog's FINDREPLACE).
     void OnFindMessage(const FINDREPLACEA& request);
-    // Hands a keyboard message of the dialog to it; true when it took it.
+    // Hands a keyboard message meant for the dialog to it; true when it took it.
     bool PreTranslateMessage(MSG& msg) const;
     void Close();
 

@@ -138,14 +138,18 @@ void VelmorConsole::OnExecute() {
 }
 
 bool VelmorConsole::PreTranslateMessage(MSG& msg) {
+    // Only keys concern this; every other message (ticks, paints) goes by at
+    // the cost of these two comparisons.
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
     if (m_find.PreTranslateMessage(msg)) return true;
     if (msg.message == WM_KEYDOWN && msg.hwnd == m_CommandLine.m_hWnd &&
         (msg.wParam == VK_UP || msg.wParam == VK_DOWN)) {
         RecallCommand(msg.wParam == VK_UP);
         return true;
     }
-    return m_hKeys && msg.hwnd && (msg.hwnd == m_hWnd || ::IsChild(m_hWnd, msg.hwnd)) &&
-           ::TranslateAcceleratorA(m_hWnd, m_hKeys, &msg);
+    // The find keys act in the console, not in the Find dialog or a camera.
+    return m_hKeys && (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && msg.hwnd &&
+           (msg.hwnd == m_hWnd || ::IsChild(m_hWnd, msg.hwnd)) && ::TranslateAcceleratorA(m_hWnd, m_hKeys, &msg);
 }
 
 void VelmorConsole::RecallCommand(bool older) {

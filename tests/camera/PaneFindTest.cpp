@@ -148,14 +148,16 @@ TEST_F(PaneTools, ContextMenuCopiesOnlyASelectionAndSelectAllTakesThePane) {
     EXPECT_TRUE(WaitUntil([&] { return vt::ClipboardText() == text; })) << vt::ClipboardText();
     EXPECT_EQ(shell.PaneText(), text);  // read-only
 
-    // Shift+F10 in the pane shows the same menu; Escape closes it.
+    // Shift+F10 in the pane shows the same menu; Find... opens the Find
+    // dialog, owned by the console.
     const std::size_t mark = shell.EngineJournal().Lines().size();
     vt::PressKeys(shell.Console(), {VK_SHIFT, VK_F10});
     menu = vt::WaitForPopupMenu(shell, mark);
     ASSERT_EQ(menu.size(), 4u);
-    const HWND popup = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(menu[0].window));
-    vt::PostKey(popup, VK_ESCAPE);
-    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(popup); }));
+    Choose(menu, 'f');
+    HWND dialog = WaitForFindDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(::GetWindow(dialog, GW_OWNER), shell.Console());
     shell.Command("rec.ontick off");
 }
 
