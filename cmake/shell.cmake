@@ -13,18 +13,23 @@ add_library(velmor_shell STATIC
     camera/CameraCommands.cpp
     camera/CameraDispatch.cpp
     camera/VelmorCamera.cpp
+    console/CommandHistory.cpp
     console/ConsoleMenu.cpp
+    console/HistoryFile.cpp
     console/OutputView.cpp
     console/OutputViewInput.cpp
     console/OutputViewPaint.cpp
     console/OutputViewSchedule.cpp
+    console/PaneCommands.cpp
+    console/PaneFind.cpp
+    console/PaneSearch.cpp
     console/PaneText.cpp
     console/VelmorConsole.cpp
     engine/PlatformRecordFill.cpp
     log/Log.cpp)
 target_include_directories(velmor_shell PUBLIC
     ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/app ${CMAKE_SOURCE_DIR}/res)
-target_link_libraries(velmor_shell PUBLIC velmor_framework vmserver_demo winmm)
+target_link_libraries(velmor_shell PUBLIC velmor_framework vmserver_demo winmm comdlg32)
 
 add_executable(Velmor WIN32
     app/TheApp.cpp

@@ -63,6 +63,9 @@ const fw::MessageMapEntry OutputView::messageEntries[] = {
     {WM_MOUSEMOVE, 0, 0, fw::On<&OutputView::OnMouseMove>},
     {WM_LBUTTONUP, 0, 0, fw::On<&OutputView::OnLButtonUp>},
     {WM_CAPTURECHANGED, 0, 0, fw::On<&OutputView::OnCaptureChanged>},
+    {WM_RBUTTONDOWN, 0, 0, fw::On<&OutputView::OnRButtonDown>},
+    {WM_RBUTTONUP, 0, 0, fw::On<&OutputView::OnRButtonUp>},
+    {WM_SYSKEYDOWN, 0, 0, fw::On<&OutputView::OnSysKeyDown>},
 };
 
 const fw::MessageMap OutputView::messageMap = {nullptr, messageEntries};

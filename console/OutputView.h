@@ -83,6 +83,9 @@ private:
     LRESULT OnVScroll(WPARAM code, LPARAM);
     LRESULT OnMouseWheel(WPARAM state, LPARAM);
     void PaintLines(HDC dc, const RECT& client);
+    // The selection shows while the view has the focus, or a window that its
+    // dialog owns has it (the Find dialog, whose matches it selects).
+    bool SelectionShown() const;
 
     // Focus, keyboard and mouse (OutputViewInput.cpp).
     LRESULT OnSetFocus(WPARAM, LPARAM);
@@ -94,6 +97,12 @@ private:
     LRESULT OnMouseMove(WPARAM keys, LPARAM point);
     LRESULT OnLButtonUp(WPARAM keys, LPARAM point);
     LRESULT OnCaptureChanged(WPARAM, LPARAM);
+    LRESULT OnRButtonDown(WPARAM keys, LPARAM point);
+    LRESULT OnRButtonUp(WPARAM keys, LPARAM point);
+    LRESULT OnSysKeyDown(WPARAM key, LPARAM flags);
+    // Asks for the context menu, which the parent shows (WM_CONTEXTMENU at
+    // the pointer's screen position, or -1 from the keyboard).
+    void ContextMenu(LPARAM screenPoint);
 
     // When the view paints (OutputViewSchedule.cpp).
     LRESULT OnTimer(WPARAM id, LPARAM);

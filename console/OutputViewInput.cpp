@@ -89,6 +89,10 @@ LRESULT OutputView::OnKeyDown(WPARAM key, LPARAM) {
         case VK_INSERT:
             if (control) CopySelection();
             return 0;
+        case VK_APPS: ContextMenu(-1); return 0;
+        case VK_F10:
+            if (shift) ContextMenu(-1);
+            return 0;
         case 'A':
             if (control) {
                 Select(0, m_text.Length());
@@ -162,4 +166,32 @@ LRESULT OutputView::OnLButtonUp(WPARAM, LPARAM) {
 LRESULT OutputView::OnCaptureChanged(WPARAM, LPARAM) {
     m_dragging = false;
     return 0;
+}
+
+// A right click gives the view the focus, as a left click does, and leaves
+// the selection as it is, for the context menu's Copy.
+LRESULT OutputView::OnRButtonDown(WPARAM, LPARAM) {
+    if (::GetFocus() != m_hWnd) ::SetFocus(m_hWnd);
+    return 0;
+}
+
+LRESULT OutputView::OnRButtonUp(WPARAM, LPARAM point) {
+    POINT at{static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
+    ::ClientToScreen(m_hWnd, &at);
+    ContextMenu(MAKELPARAM(at.x, at.y));
+    return 0;
+}
+
+// Shift+F10 comes as a system key, since F10 is the menu bar's key.
+LRESULT OutputView::OnSysKeyDown(WPARAM key, LPARAM) {
+    if (key == VK_F10 && Down(VK_SHIFT) && !Down(VK_MENU)) {
+        ContextMenu(-1);
+        return 0;
+    }
+    return Default();
+}
+
+void OutputView::ContextMenu(LPARAM screenPoint) {
+    // The view's default processing hands it on to the parent.
+    ::SendMessageA(m_hWnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(m_hWnd), screenPoint);
 }

@@ -1,11 +1,16 @@
 // The output view's geometry, layout, scrolling and paint.
 #include <algorithm>
+#include <string_view>
 
 #include "OutputView.h"
 
 namespace {
 
 constexpr int kMargin = 2;  // pixels left blank at the text's left and right
+
+// Lines that begin so are drawn in red, to stand out.
+constexpr std::string_view kCriticalPrefix = "CRITICAL: ";
+constexpr COLORREF kCriticalColour = RGB(204, 0, 0);
 
 }  // namespace
 
@@ -152,9 +157,9 @@ void OutputView::PaintLines(HDC dc, const RECT& client) {
     ::FillRect(dc, &rightMargin, brush);
     const int saved = ::SaveDC(dc);
     ::IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
-    // The selection shows while the pane has the focus.
-    const std::size_t selFrom = m_focused ? std::min(m_anchor, m_caret) : 0;
-    const std::size_t selTo = m_focused ? std::max(m_anchor, m_caret) : 0;
+    const bool selectionShown = SelectionShown();
+    const std::size_t selFrom = selectionShown ? std::min(m_anchor, m_caret) : 0;
+    const std::size_t selTo = selectionShown ? std::max(m_anchor, m_caret) : 0;
     // Each band is filled just before its text is drawn, so that no pixel
     // shows blank between the two: the pane does not flicker.
     const int last = std::min(m_text.LineCount() - 1, m_topLine + VisibleLines());
@@ -171,11 +176,12 @@ void OutputView::PaintLines(HDC dc, const RECT& client) {
         const std::size_t a = std::clamp(selFrom, start, start + s.size()) - start;
         const std::size_t b = std::clamp(selTo, start, start + s.size()) - start;
         const std::size_t cuts[] = {0, a, b, s.size()};
+        const COLORREF ink = std::string_view(s).starts_with(kCriticalPrefix) ? kCriticalColour : text;
         for (int run = 0; run < 3; ++run) {
             const std::size_t from = cuts[run], to = cuts[run + 1];
             if (from >= to) continue;
             const bool selected = run == 1;
-            ::SetTextColor(dc, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : text);
+            ::SetTextColor(dc, selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : ink);
             ::SetBkColor(dc, selected ? ::GetSysColor(COLOR_HIGHLIGHT) : background);
             ::SetBkMode(dc, selected ? OPAQUE : TRANSPARENT);
             ::TabbedTextOutA(dc, x + Extent(line, from), y, s.data() + from, static_cast<int>(to - from), 0,
@@ -185,6 +191,15 @@ void OutputView::PaintLines(HDC dc, const RECT& client) {
     const RECT below{r.left, bandsEnd, r.right, client.bottom};
     ::FillRect(dc, &below, brush);
     ::RestoreDC(dc, saved);
+}
+
+bool OutputView::SelectionShown() const {
+    if (m_focused) return true;
+    HWND focus = ::GetFocus();
+    if (!focus) return false;
+    HWND dialog = ::GetAncestor(m_hWnd, GA_ROOT);
+    HWND focusRoot = ::GetAncestor(focus, GA_ROOT);
+    return focusRoot != dialog && ::GetWindow(focusRoot, GW_OWNER) == dialog;
 }
 
 LRESULT OutputView::OnEraseBackground(WPARAM, LPARAM) {

@@ -1,7 +1,10 @@
 #include "VelmorConsole.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "HistoryFile.h"
 #include "OleApp.h"
 #include "OutputView.h"
 #include "WinApp.h"
@@ -29,6 +32,11 @@ const fw::MessageMapEntry VelmorConsole::messageEntries[] = {
     {WM_COMMAND, EN_SETFOCUS, IDC_OUTPUT, fw::On<&VelmorConsole::OnSetFocusOutput>},
     {WM_TIMER, 0, 0, fw::On<&VelmorConsole::OnTimer>},
     {kLogLinesWaitingMessage, 0, 0, fw::On<&VelmorConsole::OnLogLinesWaiting>},
+    {WM_CONTEXTMENU, 0, 0, fw::On<&VelmorConsole::OnContextMenu>},
+    {WM_COMMAND, 0, ID_EDIT_FIND, fw::On<&VelmorConsole::OnEditFind>},
+    {WM_COMMAND, 0, ID_EDIT_REPEAT, fw::On<&VelmorConsole::OnEditFindNext>},
+    {WM_COMMAND, 0, ID_EDIT_FIND_PREVIOUS, fw::On<&VelmorConsole::OnEditFindPrevious>},
+    {PaneFind::FindMessage(), 0, 0, fw::On<&VelmorConsole::OnFindMessage>},  // registered at start-up
 };
 
 const fw::MessageMap VelmorConsole::messageMap = {&fw::Dialog::messageMap, messageEntries};
@@ -64,6 +72,9 @@ BOOL VelmorConsole::OnInitDialog() {
 
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    m_history.Assign(ReadHistoryFile(kHistoryFileName));  // unsound lines are dropped
+    m_hKeys = ::LoadAcceleratorsA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDR_CONSOLE_KEYS));
 
     SetLogPaneThread(::GetCurrentThreadId());  // lines of other threads come through here
     g_runState.store(kRunConsoleOpen);
@@ -118,11 +129,42 @@ void VelmorConsole::OnExecute() {
         text.erase(text.find_last_not_of(kWhiteSpace) + 1);
         text.erase(0, first);
     }
+    m_history.Add(text);  // blank and repeated commands are not stored
     if (!text.empty()) {
         PLATFORM.Log(0, text.c_str());
         GuardEngineCall([&] { edsrvProcess(kEngineChannel, 0, text.c_str()); });
     }
     m_CommandLine.SetText("");
+}
+
+bool VelmorConsole::PreTranslateMessage(MSG& msg) {
+    // Only keys concern this; every other message (ticks, paints) goes by at
+    // the cost of these two comparisons.
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+    if (m_find.PreTranslateMessage(msg)) return true;
+    if (msg.message == WM_KEYDOWN && msg.hwnd == m_CommandLine.m_hWnd &&
+        (msg.wParam == VK_UP || msg.wParam == VK_DOWN)) {
+        RecallCommand(msg.wParam == VK_UP);
+        return true;
+    }
+    // The find keys act in the console, not in the Find dialog or a camera.
+    return m_hKeys && (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && msg.hwnd &&
+           (msg.hwnd == m_hWnd || ::IsChild(m_hWnd, msg.hwnd)) && ::TranslateAcceleratorA(m_hWnd, m_hKeys, &msg);
+}
+
+void VelmorConsole::RecallCommand(bool older) {
+    const std::optional<std::string> text = older ? m_history.Previous(m_CommandLine.GetText()) : m_history.Next();
+    if (!text) return;
+    // Put in as if typed, so that the command line's limits hold; the caret
+    // ends up after it.
+    m_CommandLine.SetSel(0, -1);
+    m_CommandLine.ReplaceSel(text->c_str(), false);
+}
+
+void VelmorConsole::SaveHistory() {
+    std::vector<std::string> lines(m_history.Entries().begin(), m_history.Entries().end());
+    if (!WriteHistoryFile(kHistoryFileName, lines))
+        Logf(1, "Command history could not be saved to %s", kHistoryFileName);
 }
 
 void VelmorConsole::OnSetFocusCommandLine() { m_pFocusEdit = &m_CommandLine; }
@@ -156,6 +198,8 @@ void VelmorConsole::AppendOutput(std::string_view text) {
 
 void VelmorConsole::OnOK() {
     fw::OleCanExitApp();  // asked, and the close goes on whatever the answer
+    m_find.Close();
+    SaveHistory();  // while the log is open to hear of a failure
     g_runState.store(kRunConsoleOpen);
     if (g_engineStarted == 1) GuardEngineCall([] { pExitAll(); });
     PLATFORM.CloseLog();

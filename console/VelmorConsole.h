@@ -7,8 +7,10 @@
 
 #include <string_view>
 
+#include "CommandHistory.h"
 #include "Dialog.h"
 #include "Edit.h"
+#include "PaneFind.h"
 
 class VelmorConsole : public fw::Dialog {
 public:
@@ -33,6 +35,9 @@ protected:
     BOOL OnInitDialog() override;
     void OnCancel() override;
     void PostNcDestroy() override;
+    // Keys of the console's modal loop: Up and Down in the command line, the
+    // find keys, and the Find dialog's own keys.
+    bool PreTranslateMessage(MSG& msg) override;
 
 private:
     void OnSysCommand(UINT command, LPARAM parameter);
@@ -44,7 +49,21 @@ private:
     void OnTimer(UINT id);
     void OnLogLinesWaiting();
 
+    // The output pane's context menu and find (PaneCommands.cpp).
+    LRESULT OnContextMenu(WPARAM window, LPARAM point);
+    void OnEditFind();
+    void OnEditFindNext();
+    void OnEditFindPrevious();
+    LRESULT OnFindMessage(WPARAM, LPARAM request);
+
     void StartEngine();
+    // Puts the previous (older) or the next history entry into the command line.
+    void RecallCommand(bool older);
+    void SaveHistory();
+
+    CommandHistory m_history;
+    PaneFind m_find{m_Output, m_hWnd};
+    HACCEL m_hKeys = nullptr;  // resource accelerators: freed with the module
 
     static const fw::MessageMapEntry messageEntries[];
     static const fw::MessageMap messageMap;

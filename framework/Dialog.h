@@ -1,7 +1,9 @@
 // A modal dialog on a resource template. The dialog window is subclassed when
 // WM_INITDIALOG arrives, so its messages go through the message map first and
 // the dialog manager's procedure is the default processing. Commands that the
-// dialog's map lacks go on to the application object's map.
+// dialog's map lacks go on to the application object's map. While the modal
+// loop runs, PreTranslateMessage sees every message of the thread before the
+// dialog manager does (the place for accelerators and modeless dialogs).
 #pragma once
 
 #include <windows.h>
@@ -44,6 +46,11 @@ public:
 
     bool UpdateData(bool saving);
     void EndDialog(INT_PTR result) { ::EndDialog(m_hWnd, result); }
+
+    // Called inside the modal loop for each message before the dialog
+    // manager handles it; true when the message was handled here and must go
+    // no further. Exceptions are carried out of the loop like a handler's.
+    virtual bool PreTranslateMessage(MSG& msg);
 
 protected:
     const MessageMap* GetMessageMap() const override;

@@ -18,6 +18,10 @@ public:
     int LineIndex(int line) const { return static_cast<int>(Send(EM_LINEINDEX, line)); }
     int GetTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
     void SetSel(int start, int end) const { Send(EM_SETSEL, start, end); }
+    // The selection's first and past-the-last characters, whatever their size.
+    void GetSel(DWORD& start, DWORD& end) const {
+        Send(EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    }
     void ReplaceSel(const char* text, bool canUndo) const {
         Send(EM_REPLACESEL, canUndo, reinterpret_cast<LPARAM>(text));
     }

@@ -8,6 +8,8 @@
 #define IDI_VELMOR                      128
 #define IDR_CONSOLE_MENU                129
 #define IDR_CAMERA_MENU                 132
+#define IDR_PANE_MENU                   140      // the output pane's context menu
+#define IDR_CONSOLE_KEYS                141      // the console's accelerators
 
 // Controls of the console dialog
 #define IDC_OUTPUT                      1000
@@ -40,6 +42,9 @@
 #define ID_HELP_ORDER_NOW               32791
 #define ID_HELP_WEB_SITE                32792
 
+// Find in the output pane (the pane's context menu and the console's keys)
+#define ID_EDIT_FIND_PREVIOUS           32810
+
 // Camera menu (its Help popup reuses the console's Help ids)
 #define ID_SIZE_320X200                 32787
 #define ID_SIZE_640X480                 32788
@@ -62,6 +67,15 @@
 #endif
 #ifndef ID_EDIT_CUT
 #define ID_EDIT_CUT                     57635    // 0xE123
+#endif
+#ifndef ID_EDIT_FIND
+#define ID_EDIT_FIND                    57636    // 0xE124
+#endif
+#ifndef ID_EDIT_REPEAT
+#define ID_EDIT_REPEAT                  57640    // 0xE128: find next
+#endif
+#ifndef ID_EDIT_SELECT_ALL
+#define ID_EDIT_SELECT_ALL              57642    // 0xE12A
 #endif
 #ifndef ID_EDIT_PASTE
 #define ID_EDIT_PASTE                   57637    // 0xE125

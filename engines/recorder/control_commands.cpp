@@ -276,6 +276,13 @@ bool OnWindow(Arguments& arguments) {
     return true;
 }
 
+// rec.popup: the items of the process's open pop-up menus
+bool OnPopup(Arguments& arguments) {
+    if (!arguments.AtEnd()) return false;
+    JournalPopupMenus();
+    return true;
+}
+
 constexpr ControlCommand kControlCommands[] = {
     {"log", OnLog},
     {"lognull", OnLogNull},
@@ -295,6 +302,7 @@ constexpr ControlCommand kControlCommands[] = {
     {"journal", OnJournal},
     {"time", OnTime},
     {"window", OnWindow},
+    {"popup", OnPopup},
     {"heap", OnHeap},
 };
 

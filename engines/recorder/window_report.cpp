@@ -118,4 +118,15 @@ void JournalWindows() {
     for (const HWND window : windows) JournalWindow(window);
 }
 
+void JournalPopupMenus() {
+    constexpr char kPopupMenuClass[] = "#32768";
+    std::vector<HWND> windows;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    for (const HWND window : windows) {
+        if (!IsWindowVisible(window) || ClassName(window) != kPopupMenuClass) continue;
+        const auto menu = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));  // borrowed
+        if (menu && IsMenu(menu)) JournalPopup(window, menu, kPopupMenuClass, 1);
+    }
+}
+
 }  // namespace recorder

@@ -12,4 +12,10 @@ namespace recorder {
 //   menu hwnd=0x%08lX popup="..." id=<id> text="..." state=0x%08X
 void JournalWindows();
 
+// For each open pop-up menu of this process (a context menu being tracked,
+// window class "#32768"), one line per item, popup "#32768":
+//   menu hwnd=<the pop-up window> popup="#32768" id=<id> text="..." state=0x%08X
+// Nothing while no pop-up menu is open.
+void JournalPopupMenus();
+
 }  // namespace recorder

@@ -272,6 +272,15 @@ public:
         return count;
     }
     int Width() const { return m_width; }
+    // Pixels (0x00RRGGBB) in the rows [top, top + height) for which `test` holds.
+    template <typename Test>
+    int Count(int top, int height, Test test) const {
+        int count = 0;
+        for (int y = std::max(0, top); y < std::min(m_height, top + height); ++y)
+            for (int x = 0; x < m_width; ++x)
+                if (test(m_pixels[static_cast<std::size_t>(y) * m_width + x])) ++count;
+        return count;
+    }
 
 private:
     int m_width = 0, m_height = 0;
@@ -306,6 +315,60 @@ TEST_F(OutputPane, TheScreenShowsTheNewestLinesSoonAfterTheyCome) {
         },
         3000);
     EXPECT_TRUE(shown) << "ink of the long line " << longInk << ", of the short line " << shortInk;
+}
+
+bool Red(DWORD pixel) {
+    const DWORD r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
+    return r >= 128 && g < 64 && b < 64;
+}
+
+// A system colour as the screen's pixels hold it.
+DWORD Pixel(int index) {
+    const COLORREF c = ::GetSysColor(index);
+    return (static_cast<DWORD>(GetRValue(c)) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+TEST_F(OutputPane, CriticalLinesAreRedAndASelectionKeepsItsColours) {
+    shell.Command("rec.log 2 " + std::string(30, 'M'));
+    shell.Command("rec.log 1 " + std::string(30, 'M'));
+    const int lines = static_cast<int>(::SendMessageA(pane, EM_GETLINECOUNT, 0, 0));
+    const int info = static_cast<int>(::SendMessageA(pane, EM_LINEINDEX, lines - 1, 0));
+    const int critical = static_cast<int>(::SendMessageA(pane, EM_LINEINDEX, lines - 3, 0));
+    const std::string text = shell.PaneText();
+    ASSERT_EQ(text.substr(static_cast<std::size_t>(critical), 10), "CRITICAL: ");
+    ASSERT_EQ(text.substr(static_cast<std::size_t>(info), 6), "INFO: ");
+    const int height = PointOf(info).y - PointOf(static_cast<int>(::SendMessageA(pane, EM_LINEINDEX, lines - 2, 0))).y;
+    ASSERT_GT(height, 0);
+
+    int criticalRed = 0, infoRed = -1, infoInk = 0;
+    WaitUntil(
+        [&] {
+            const PaneImage image(pane);
+            criticalRed = image.Count(PointOf(critical).y, height, Red);
+            infoRed = image.Count(PointOf(info).y, height, Red);
+            infoInk = image.Ink(PointOf(info).y, height, 0, image.Width());
+            return criticalRed > 40 && infoRed == 0 && infoInk > 40;
+        },
+        3000);
+    EXPECT_GT(criticalRed, 40);
+    EXPECT_EQ(infoRed, 0);
+    EXPECT_GT(infoInk, 40);
+
+    // Selected, the CRITICAL line is drawn in the selection's colours.
+    FocusPane();
+    const int end = static_cast<int>(::SendMessageA(pane, EM_LINEINDEX, lines - 2, 0)) - 2;
+    ::SendMessageA(pane, EM_SETSEL, critical, end);
+    int highlight = 0, selectedRed = -1;
+    WaitUntil(
+        [&] {
+            const PaneImage image(pane);
+            highlight = image.Count(PointOf(critical).y, height, [](DWORD p) { return p == Pixel(COLOR_HIGHLIGHT); });
+            selectedRed = image.Count(PointOf(critical).y, height, Red);
+            return highlight > 100 && selectedRed == 0;
+        },
+        3000);
+    EXPECT_GT(highlight, 100);
+    EXPECT_EQ(selectedRed, 0);
 }
 
 }  // namespace

@@ -136,6 +136,55 @@ void Click(HWND window) {
     ::PostMessageA(window, WM_LBUTTONUP, 0, at);
 }
 
+void PressKeys(HWND window, std::initializer_list<WORD> keys) {
+    ::SetForegroundWindow(window);
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        inputs.push_back(input);
+    }
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *key;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void PostKey(HWND window, WORD key) {
+    const UINT scan = ::MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
+    ::PostMessageA(window, WM_KEYDOWN, key, 1 | (scan << 16));
+    ::PostMessageA(window, WM_KEYUP, key, 0xC0000001 | (scan << 16));
+}
+
+std::vector<MenuItem> WaitForPopupMenu(ShellProcess& shell, std::size_t fromLine,
+                                       std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    do {
+        // The lines of one tick lie between its "pServerTick" line and the
+        // next: the last such block that holds pop-up items is whole.
+        const std::vector<std::string> lines = shell.EngineJournal().Lines();
+        std::vector<MenuItem> whole;
+        std::vector<MenuItem> current;
+        for (std::size_t i = fromLine; i < lines.size(); ++i) {
+            const std::string& line = lines[i];
+            if (line.compare(0, 12, "pServerTick ") == 0) {
+                if (!current.empty()) whole = current;
+                current.clear();
+            } else if (line.compare(0, 5, "menu ") == 0 && line.find("popup=\"#32768\"") != std::string::npos) {
+                current.push_back(ParseMenuLine(line));
+            }
+        }
+        if (!whole.empty()) return whole;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return {};
+}
+
 std::vector<MenuItem> ReadMenus(ShellProcess& shell) {
     shell.Command("rec.window");
     // The engine journals inside the command's call; once the console answers

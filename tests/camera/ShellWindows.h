@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,12 @@ bool IsTopmost(HWND window);
 bool WaitForFocus(HWND window, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 // A left click in the window's client area, posted as the mouse would.
 void Click(HWND window);
+// Presses the keys in order and lets them go in reverse, through the system's
+// input (SendInput), with `window` brought to the foreground first: the
+// shell's thread sees the modifier keys down, as for a user's keys.
+void PressKeys(HWND window, std::initializer_list<WORD> keys);
+// Posts a key press (down and up) to a window, without modifiers.
+void PostKey(HWND window, WORD key);
 
 struct MenuItem {
     unsigned long window;  // hwnd of the window whose menu bar holds the item
@@ -55,5 +62,11 @@ std::vector<MenuItem> MenuOf(const std::vector<MenuItem>& menus, HWND window);
 // The state of the item with this command id in one window's menu; throws if
 // the menu lacks it.
 unsigned ItemState(const std::vector<MenuItem>& menus, HWND window, int id);
+
+// The items of the context menu the shell is showing, journaled by
+// "rec.ontick rec.popup" (which the caller runs first) in one whole tick
+// after journal line `fromLine`; empty if none showed within the timeout.
+std::vector<MenuItem> WaitForPopupMenu(ShellProcess& shell, std::size_t fromLine,
+                                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 }  // namespace vt

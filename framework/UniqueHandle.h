@@ -1,0 +1,38 @@
+// A kernel handle (a file, a process) closed with its holder.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace fw {
+
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    // Takes `handle`; null and INVALID_HANDLE_VALUE both mean none.
+    explicit UniqueHandle(HANDLE handle) : m_handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+    ~UniqueHandle() {
+        if (m_handle) ::CloseHandle(m_handle);
+    }
+    UniqueHandle(UniqueHandle&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        std::swap(m_handle, other.m_handle);
+        return *this;
+    }
+
+    HANDLE Get() const { return m_handle; }
+    explicit operator bool() const { return m_handle != nullptr; }
+    // Closes the handle now; false if closing failed (for a file, the last
+    // chance to hear of a failed write).
+    bool Close() {
+        const bool closed = !m_handle || ::CloseHandle(m_handle);
+        m_handle = nullptr;
+        return closed;
+    }
+
+private:
+    HANDLE m_handle = nullptr;
+};
+
+}  // namespace fw
