@@ -4,7 +4,8 @@
 // modal loop.
 #include <gtest/gtest.h>
 
-#include <dlgs.h>
+#include <windows.h>
+#include <dlgs.h>  // after windows.h, whose types it uses
 
 #include <string>
 #include <utility>
