@@ -3,7 +3,9 @@
 // file Velmor.history read at the start and replaced whole at the close.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -49,16 +51,31 @@ protected:
         commandLine = shell->Control(kCommandLine);
     }
     // Presses Up or Down in the command line and returns its text once the
-    // key has been handled (a WM_NULL sent after it has returned).
-    std::string Press(WORD key) {
+    // key has been handled: once the text is `expected`, or, without one, once
+    // it has changed (at most 5 s). The key waits in the console's queue for
+    // its turn, so the text cannot be read right after it is sent; a no-op
+    // key still pending is handled before the next one.
+    std::string Press(WORD key, const std::optional<std::string>& expected) {
+        const std::string before = shell->CommandLineText();
         vt::PostKey(commandLine, key);
-        DWORD_PTR ignored = 0;
-        ::SendMessageTimeoutA(shell->Console(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
-        ::SendMessageTimeoutA(shell->Console(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
-        return shell->CommandLineText();
+        // A key that should change nothing: give it time to be handled, so
+        // that a later command's text does not overtake it.
+        if (expected && *expected == before) ::Sleep(300);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        std::string text;
+        do {
+            text = shell->CommandLineText();
+            if (expected ? text == *expected : text != before) break;
+            ::Sleep(10);
+        } while (std::chrono::steady_clock::now() < deadline);
+        return text;
     }
-    std::string Up() { return Press(VK_UP); }
-    std::string Down() { return Press(VK_DOWN); }
+    std::string Up(const std::optional<std::string>& expected = {}) {
+        return Press(VK_UP, expected);
+    }
+    std::string Down(const std::optional<std::string>& expected = {}) {
+        return Press(VK_DOWN, expected);
+    }
     // The caret stands after the whole text, nothing selected.
     bool CaretAtEnd() {
         const LRESULT sel = ::SendMessageA(commandLine, EM_GETSEL, 0, 0);
@@ -80,26 +97,26 @@ TEST_F(ConsoleHistory, UpAndDownWalkTheStoredCommandsAndGiveTheDraftBack) {
     shell->Command("   rec.journal three  ");  // stored trimmed, as echoed
     ::SendMessageA(commandLine, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("half typed"));
 
-    EXPECT_EQ(Up(), "rec.journal three");
+    EXPECT_EQ(Up("rec.journal three"), "rec.journal three");
     EXPECT_TRUE(CaretAtEnd());
-    EXPECT_EQ(Up(), "rec.journal two");
-    EXPECT_EQ(Up(), "rec.journal one");
-    EXPECT_EQ(Up(), "rec.journal one");  // the oldest: no further
-    EXPECT_EQ(Down(), "rec.journal two");
-    EXPECT_EQ(Down(), "rec.journal three");
-    EXPECT_EQ(Down(), "half typed");
+    EXPECT_EQ(Up("rec.journal two"), "rec.journal two");
+    EXPECT_EQ(Up("rec.journal one"), "rec.journal one");
+    EXPECT_EQ(Up("rec.journal one"), "rec.journal one");  // the oldest: no further
+    EXPECT_EQ(Down("rec.journal two"), "rec.journal two");
+    EXPECT_EQ(Down("rec.journal three"), "rec.journal three");
+    EXPECT_EQ(Down("half typed"), "half typed");
     EXPECT_TRUE(CaretAtEnd());
-    EXPECT_EQ(Down(), "half typed");
+    EXPECT_EQ(Down("half typed"), "half typed");
 
     // Editing a recalled command leaves the history as it was.
-    EXPECT_EQ(Up(), "rec.journal three");
+    EXPECT_EQ(Up("rec.journal three"), "rec.journal three");
     ::SendMessageA(commandLine, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("rec.journal changed"));
-    EXPECT_EQ(Up(), "rec.journal two");
-    EXPECT_EQ(Down(), "rec.journal three");
+    EXPECT_EQ(Up("rec.journal two"), "rec.journal two");
+    EXPECT_EQ(Down("rec.journal three"), "rec.journal three");
 
     // Running a command starts over after the newest.
     shell->Command("rec.journal four");
-    EXPECT_EQ(Up(), "rec.journal four");
+    EXPECT_EQ(Up("rec.journal four"), "rec.journal four");
     EXPECT_TRUE(shell->Close());
     EXPECT_EQ(tree.Read(kHistory),
               Lines({"rec.journal one", "rec.journal two", "rec.journal three", "rec.journal four"}));
@@ -111,7 +128,7 @@ TEST_F(ConsoleHistory, KeptAcrossRunsAtMostAHundredReplacedWhole) {
     tree.Write(kHistory, Lines(old));
 
     Start();
-    EXPECT_EQ(Up(), "rec.journal old 99");
+    EXPECT_EQ(Up("rec.journal old 99"), "rec.journal old 99");
     shell->Command("rec.journal new 1");
     shell->Command("rec.journal new 2");
     shell->Command("rec.journal new 3");
@@ -124,8 +141,8 @@ TEST_F(ConsoleHistory, KeptAcrossRunsAtMostAHundredReplacedWhole) {
     EXPECT_FALSE(tree.Exists("System\\Velmor.history.new"));
 
     Start();
-    EXPECT_EQ(Up(), "rec.journal new 3");
-    EXPECT_EQ(Up(), "rec.journal new 2");
+    EXPECT_EQ(Up("rec.journal new 3"), "rec.journal new 3");
+    EXPECT_EQ(Up("rec.journal new 2"), "rec.journal new 2");
     EXPECT_TRUE(shell->Close());
 }
 
@@ -152,10 +169,10 @@ TEST_F(ConsoleHistory, AMalformedFileGivesItsSoundLinesAndNoMessage) {
     EXPECT_FALSE(recalled.empty());
     EXPECT_LT(recalled.size(), wide.size());
     EXPECT_EQ(wide.compare(0, recalled.size(), recalled), 0) << recalled;
-    EXPECT_EQ(Up(), "rec.journal third");
-    EXPECT_EQ(Up(), "rec.journal second");
-    EXPECT_EQ(Up(), "rec.journal first");
-    EXPECT_EQ(Up(), "rec.journal first");
+    EXPECT_EQ(Up("rec.journal third"), "rec.journal third");
+    EXPECT_EQ(Up("rec.journal second"), "rec.journal second");
+    EXPECT_EQ(Up("rec.journal first"), "rec.journal first");
+    EXPECT_EQ(Up("rec.journal first"), "rec.journal first");
     EXPECT_EQ(vt::TopLevelWindows(shell->Id(), "Velmor Console").size(), 1u);
     EXPECT_TRUE(shell->Close());
 
