@@ -3,7 +3,6 @@
 // file Velmor.history read at the start and replaced whole at the close.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <random>
@@ -20,16 +19,6 @@ using vt::ShellProcess;
 
 constexpr int kCommandLine = 1006;
 constexpr char kHistory[] = "System\\Velmor.history";
-
-template <typename Predicate>
-bool WaitUntil(Predicate done, DWORD timeoutMs = 5000) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        if (done()) return true;
-        if (::GetTickCount() - start > timeoutMs) return false;
-        ::Sleep(10);
-    }
-}
 
 std::string Lines(const std::vector<std::string>& lines) {
     std::string text;
@@ -61,14 +50,11 @@ protected:
         // A key that should change nothing: give it time to be handled, so
         // that a later command's text does not overtake it.
         if (expected && *expected == before) ::Sleep(300);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        std::string text;
-        do {
-            text = shell->CommandLineText();
-            if (expected ? text == *expected : text != before) break;
-            ::Sleep(10);
-        } while (std::chrono::steady_clock::now() < deadline);
-        return text;
+        vt::WaitUntil([&] {
+            const std::string text = shell->CommandLineText();
+            return expected ? text == *expected : text != before;
+        });
+        return shell->CommandLineText();
     }
     std::string Up(const std::optional<std::string>& expected = {}) {
         return Press(VK_UP, expected);

@@ -20,15 +20,7 @@ constexpr UINT kEditCopy = 57634;
 constexpr int kOutputPane = 1000;
 constexpr int kCommandLine = 1006;
 
-template <typename Predicate>
-bool WaitUntil(Predicate done, DWORD timeoutMs = 5000) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        if (done()) return true;
-        if (::GetTickCount() - start > timeoutMs) return false;
-        ::Sleep(10);
-    }
-}
+using vt::WaitUntil;
 
 LPARAM At(POINT p) { return MAKELPARAM(p.x, p.y); }
 

@@ -24,15 +24,7 @@ constexpr int kOutputPane = 1000;
 constexpr int kCommandLine = 1006;
 constexpr int kCopy = 57634, kSelectAll = 57642, kFind = 57636;
 
-template <typename Predicate>
-bool WaitUntil(Predicate done, DWORD timeoutMs = 5000) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        if (done()) return true;
-        if (::GetTickCount() - start > timeoutMs) return false;
-        ::Sleep(10);
-    }
-}
+using vt::WaitUntil;
 
 class PaneTools : public testing::Test {
 protected:

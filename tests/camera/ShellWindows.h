@@ -17,6 +17,17 @@ namespace vt {
 
 inline constexpr char kCameraTitle[] = "Velmor Camera";
 
+// Polls `done` every 10 ms until it holds (true) or `timeoutMs` has passed.
+template <typename Predicate>
+bool WaitUntil(Predicate done, DWORD timeoutMs = 5000) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        if (::GetTickCount() - start > timeoutMs) return false;
+        ::Sleep(10);
+    }
+}
+
 // The process's visible or hidden top-level windows with this title, in
 // stacking order (topmost first).
 std::vector<HWND> TopLevelWindows(DWORD processId, const std::string& title);
