@@ -106,7 +106,7 @@ private:
     int m_anZeroed[7] = {};
     int m_anUnset[4];  // never set nor read
     BOOL m_bOnTop = 0;
-    UniqueMenu m_menu;  // menu 132 once attached
+    fw::UniqueMenu m_menu;  // menu 132 once attached
 
     // Bookkeeping of the camera's life (see the top of this file).
     bool m_bListed = false;  // owned by the camera list, not yet deleted

@@ -14,11 +14,7 @@ bool IsStorableCommand(std::string_view command) {
 
 void CommandHistory::Assign(const std::vector<std::string>& entries) {
     m_entries.clear();
-    for (const std::string& entry : entries) {
-        if (!IsStorableCommand(entry) || (!m_entries.empty() && m_entries.back() == entry)) continue;
-        m_entries.push_back(entry);
-        if (m_entries.size() > kMaxEntries) m_entries.pop_front();
-    }
+    for (const std::string& entry : entries) Add(entry);
     m_position = m_entries.size();
     m_draft.clear();
 }

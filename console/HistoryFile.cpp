@@ -28,7 +28,7 @@ std::vector<std::string> ReadHistoryFile(const char* path) {
     return lines;
 }
 
-bool WriteHistoryFile(const char* path, const std::vector<std::string>& lines) {
+bool WriteHistoryFile(const char* path, const std::deque<std::string>& lines) {
     std::string content;
     for (const std::string& line : lines) content.append(line).append("\r\n");
 

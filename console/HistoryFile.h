@@ -3,6 +3,7 @@
 // the old one, so that a crash or a full disk never leaves half a history.
 #pragma once
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -16,4 +17,4 @@ std::vector<std::string> ReadHistoryFile(const char* path);
 
 // Writes `lines` as the file's new contents; false, with the old file left as
 // it was, when any step failed.
-bool WriteHistoryFile(const char* path, const std::vector<std::string>& lines);
+bool WriteHistoryFile(const char* path, const std::deque<std::string>& lines);

@@ -5,37 +5,18 @@
 
 #include <algorithm>
 
+#include "UniqueMenu.h"
 #include "VelmorConsole.h"
 #include "WinApp.h"
 #include "resource.h"
-
-namespace {
-
-// A menu loaded from the resources, destroyed with its holder.
-class LoadedMenu {
-public:
-    explicit LoadedMenu(UINT id)
-        : m_hMenu(::LoadMenuA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(id))) {}
-    ~LoadedMenu() {
-        if (m_hMenu) ::DestroyMenu(m_hMenu);
-    }
-    LoadedMenu(const LoadedMenu&) = delete;
-    LoadedMenu& operator=(const LoadedMenu&) = delete;
-
-    HMENU Popup() const { return m_hMenu ? ::GetSubMenu(m_hMenu, 0) : nullptr; }  // borrowed
-
-private:
-    HMENU m_hMenu;
-};
-
-}  // namespace
 
 LRESULT VelmorConsole::OnContextMenu(WPARAM window, LPARAM point) {
     HWND pane = m_Output.m_hWnd;
     if (reinterpret_cast<HWND>(window) != pane) return Default();
 
-    const LoadedMenu menu(IDR_PANE_MENU);
-    HMENU popup = menu.Popup();
+    fw::UniqueMenu menu;
+    menu.Attach(::LoadMenuA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDR_PANE_MENU)));
+    HMENU popup = menu ? ::GetSubMenu(menu.Get(), 0) : nullptr;  // borrowed
     if (!popup) return 0;
     DWORD from = 0, to = 0;
     m_Output.GetSel(from, to);

@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "HistoryFile.h"
 #include "OleApp.h"
@@ -162,8 +161,7 @@ void VelmorConsole::RecallCommand(bool older) {
 }
 
 void VelmorConsole::SaveHistory() {
-    std::vector<std::string> lines(m_history.Entries().begin(), m_history.Entries().end());
-    if (!WriteHistoryFile(kHistoryFileName, lines))
+    if (!WriteHistoryFile(kHistoryFileName, m_history.Entries()))
         Logf(1, "Command history could not be saved to %s", kHistoryFileName);
 }
 

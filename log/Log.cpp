@@ -67,16 +67,21 @@ public:
         const bool wasEmpty = m_lines.empty();
         if (m_lines.size() == kMost) m_lines.pop_front();
         m_lines.emplace_back(line);
+        m_any.store(true, std::memory_order_release);
         return wasEmpty;
     }
+    // Without a lock or an allocation: the pane thread asks on every line.
+    bool Any() const { return m_any.load(std::memory_order_acquire); }
     std::deque<std::string> Take() {
         const std::lock_guard<std::mutex> hold(m_lock);
+        m_any.store(false, std::memory_order_relaxed);
         return std::exchange(m_lines, {});
     }
 
 private:
     std::mutex m_lock;
     std::deque<std::string> m_lines;
+    std::atomic<bool> m_any{false};
 };
 
 WaitingLines& Waiting() {
@@ -99,8 +104,8 @@ bool OnPaneThread() {
 void SetLogPaneThread(unsigned long threadId) { g_paneThread.store(threadId); }
 
 void ShowWaitingLogLines() {
-    if (!OnPaneThread()) return;
-    std::deque<std::string> lines = Waiting().Take();
+    if (!OnPaneThread() || !Waiting().Any()) return;
+    const std::deque<std::string> lines = Waiting().Take();
     VelmorConsole* console = PaneConsole();
     if (!console) return;  // the console has gone: the file has them
     for (const std::string& line : lines) console->AppendOutput(line);

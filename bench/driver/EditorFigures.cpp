@@ -91,7 +91,7 @@ CallTimes TimeFloorCalls(const Paths& paths, const Options& options) {
     std::printf("Editor-call floor, %lld calls of each member\n", options.calls);
     std::fflush(stdout);
     // The server sets the event once its class is registered as running.
-    const UniqueHandle ready(::CreateEventA(nullptr, TRUE, FALSE, kFloorReadyEvent));
+    const fw::UniqueHandle ready(::CreateEventA(nullptr, TRUE, FALSE, kFloorReadyEvent));
     Child server(paths.Floor("floor_comserver"), "-Embedding", paths.benchDir);
     CallTimes times;
     if (!ready.Get() || ::WaitForSingleObject(ready.Get(), 30000) != WAIT_OBJECT_0) {

@@ -31,7 +31,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<long long> m_calls{0};
     std::atomic<HRESULT> m_result{S_OK};
-    UniqueHandle m_connected;  // event, set once the object is made or cannot be
+    fw::UniqueHandle m_connected;  // event, set once the object is made or cannot be
     std::thread m_thread;
 };
 

@@ -8,34 +8,20 @@
 #include <vector>
 
 #include "Clipboard.h"
-#include "ShellProcess.h"
+#include "PaneFixture.h"
 #include "ShellWindows.h"
 
 namespace {
 
-using vt::ScratchTree;
-using vt::ShellProcess;
-
 constexpr UINT kEditCopy = 57634;
-constexpr int kOutputPane = 1000;
-constexpr int kCommandLine = 1006;
 
 using vt::WaitUntil;
 
 LPARAM At(POINT p) { return MAKELPARAM(p.x, p.y); }
 
-class OutputPane : public testing::Test {
+class OutputPane : public vt::PaneFixture {
 protected:
-    OutputPane()
-        : tree(std::string("pane-") + testing::UnitTest::GetInstance()->current_test_info()->name()),
-          shell(tree) {}
-    void SetUp() override {
-        ASSERT_NE(shell.Console(), nullptr);
-        ASSERT_TRUE(shell.WaitEngineStarted());
-        pane = shell.Control(kOutputPane);
-        ASSERT_NE(pane, nullptr);
-    }
-    void TearDown() override { EXPECT_TRUE(shell.Close()); }
+    OutputPane() : PaneFixture("pane-") {}
 
     // Offset of the first character of `text` in the pane, or -1.
     int Find(const std::string& text) {
@@ -46,10 +32,6 @@ protected:
     POINT PointOf(int offset) {
         const LRESULT packed = ::SendMessageA(pane, EM_POSFROMCHAR, offset, 0);
         return {static_cast<short>(LOWORD(packed)), static_cast<short>(HIWORD(packed))};
-    }
-    std::pair<int, int> Selection() {
-        const LRESULT packed = ::SendMessageA(pane, EM_GETSEL, 0, 0);
-        return {LOWORD(packed), HIWORD(packed)};
     }
     int FirstVisibleLine() { return static_cast<int>(::SendMessageA(pane, EM_GETFIRSTVISIBLELINE, 0, 0)); }
     // Clicks into the pane and waits until the click has put the caret where
@@ -73,9 +55,6 @@ protected:
         return WaitUntil([&] { return Selection() == std::make_pair(at, at); });
     }
 
-    ScratchTree tree;
-    ShellProcess shell;
-    HWND pane = nullptr;
 };
 
 TEST_F(OutputPane, DraggingTheMouseSelectsAndCopyTakesExactlyThat) {

@@ -12,37 +12,19 @@
 #include <vector>
 
 #include "Clipboard.h"
-#include "ShellProcess.h"
+#include "PaneFixture.h"
 #include "ShellWindows.h"
 
 namespace {
 
-using vt::ScratchTree;
-using vt::ShellProcess;
-
-constexpr int kOutputPane = 1000;
-constexpr int kCommandLine = 1006;
 constexpr int kCopy = 57634, kSelectAll = 57642, kFind = 57636;
 
 using vt::WaitUntil;
 
-class PaneTools : public testing::Test {
+class PaneTools : public vt::PaneFixture {
 protected:
-    PaneTools()
-        : tree(std::string("find-") + testing::UnitTest::GetInstance()->current_test_info()->name()),
-          shell(tree) {}
-    void SetUp() override {
-        ASSERT_NE(shell.Console(), nullptr);
-        ASSERT_TRUE(shell.WaitEngineStarted());
-        pane = shell.Control(kOutputPane);
-        ASSERT_NE(pane, nullptr);
-    }
-    void TearDown() override { EXPECT_TRUE(shell.Close()); }
+    PaneTools() : PaneFixture("find-") {}
 
-    std::pair<int, int> Selection() {
-        const LRESULT packed = ::SendMessageA(pane, EM_GETSEL, 0, 0);
-        return {LOWORD(packed), HIWORD(packed)};
-    }
     // The selection once the shell has handled what was sent to it.
     std::pair<int, int> SettledSelection() {
         DWORD_PTR ignored = 0;
@@ -110,9 +92,6 @@ protected:
         return SelectionOnce(expected);
     }
 
-    ScratchTree tree;
-    ShellProcess shell;
-    HWND pane = nullptr;
 };
 
 TEST_F(PaneTools, ContextMenuCopiesOnlyASelectionAndSelectAllTakesThePane) {

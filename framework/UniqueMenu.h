@@ -5,6 +5,8 @@
 
 #include <utility>
 
+namespace fw {
+
 class UniqueMenu {
 public:
     UniqueMenu() = default;
@@ -29,3 +31,5 @@ public:
 private:
     HMENU m_hMenu = nullptr;
 };
+
+}  // namespace fw
