@@ -80,6 +80,8 @@ TEST_F(ConsoleHistory, UpAndDownWalkTheStoredCommandsAndGiveTheDraftBack) {
     shell->Command("rec.journal two");
     shell->Command("rec.journal two");  // the same again: stored once
     shell->Type("   \t ");             // blank: never stored
+    // Its Enter is handled (the line cleared) before the next text is set.
+    ASSERT_TRUE(vt::WaitUntil([&] { return shell->CommandLineText().empty(); }));
     shell->Command("   rec.journal three  ");  // stored trimmed, as echoed
     ::SendMessageA(commandLine, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("half typed"));
 
