@@ -9,7 +9,7 @@ namespace {
 // multipleInstances false: one running shell serves every creation request,
 // each request making a new server object in it.
 fw::OleObjectFactory edServerFactory(CLSID_VelmorEdServer,
-                                     &fw::CreateDispatchObject<VelmorEdServer>, false,
+                                     &fw::CreateAutomationObject<VelmorEdServer>, false,
                                      kVelmorEdServerProgId, "Velmor editor server");
 
 }  // namespace

@@ -1,20 +1,21 @@
 #include "VelmorEdServer.h"
 
 #include <cstring>
-#include <iterator>
 #include <new>
+#include <string>
 
 #include "OleApp.h"
 #include "OleString.h"
 #include "app/CrashHandler.h"
-#include "automation/dispids.h"
-#include "automation/guids.h"
 #include "engine/vmserver.h"
 
-// String arguments arrive as 8-bit strings of the ANSI code page, converted
-// by the dispatch map (see fw::BstrToAnsi): characters outside the code page
-// become '?', and as the engine takes NUL-terminated strings it sees a string
-// with an embedded NUL only up to that NUL. A null BSTR is "".
+// String arguments reach the engine as 8-bit strings of the ANSI code page
+// (fw::BstrToAnsi): characters outside the code page become its default
+// character ('?'), and as the engine takes NUL-terminated strings it sees a
+// string with an embedded NUL only up to that NUL. A null BSTR is "".
+//
+// Out-parameters that OLE passes are never null when the call comes through
+// IDispatch; a vtable caller that passes null gets E_POINTER.
 
 namespace {
 
@@ -24,6 +25,12 @@ constexpr int kLogInfo = 1;
 // does for its command line.
 void LogCommand(const char* command) {
     if (PLATFORM.Log) PLATFORM.Log(kLogInfo, command);
+}
+
+void RunCommand(BSTR command) {
+    const std::string text = fw::BstrToAnsi(command);
+    LogCommand(text.c_str());
+    GuardEngineCall([&] { edsrvProcess(kEngineChannel, 0, text.c_str()); });  // result ignored
 }
 
 // Shows the wait cursor for its lifetime, then the cursor that was current.
@@ -40,84 +47,96 @@ private:
 
 }  // namespace
 
-const fw::DispatchEntry VelmorEdServer::dispatchEntries[] = {
-    {L"CurCamera",  fw::DispProperty<&VelmorEdServer::GetCurCamera, &VelmorEdServer::SetCurCamera>},
-    {L"Fullscreen", fw::DispProperty<&VelmorEdServer::GetFullscreen, &VelmorEdServer::SetFullscreen>},
-    {L"Exec",       fw::DispMethod<&VelmorEdServer::Exec>},
-    {L"SlowExec",   fw::DispMethod<&VelmorEdServer::SlowExec>},
-    {L"GetProp",    fw::DispMethod<&VelmorEdServer::GetProp>},
-    {L"SetProp",    fw::DispMethod<&VelmorEdServer::SetProp>},
-    {L"Init",       fw::DispMethod<&VelmorEdServer::Init>},
-    {L"NumCameras", fw::DispMethod<&VelmorEdServer::NumCameras>},
-    {L"Camera",     fw::DispMethod<&VelmorEdServer::Camera>},
-    {L"NewCamera",  fw::DispMethod<&VelmorEdServer::NewCamera>},
-};
-
-const fw::DispatchMap VelmorEdServer::dispatchMap = {&IID_IVelmorEdServer, L"Velmor.VelmorEdServer",
-                                                     dispatchEntries};
-
-const fw::DispatchMap& VelmorEdServer::GetDispatchMap() const { return dispatchMap; }
-
-VelmorEdServer::VelmorEdServer() {
-    static_assert(std::size(dispatchEntries) == VELMOR_DISPID_ED_NEWCAMERA);
+VelmorEdServer::VelmorEdServer()
+    : fw::AutomationObject<IVelmorEdServer>(L"Velmor.VelmorEdServer", &CLSID_VelmorEdServer) {
     fw::OleLockApp();
 }
 
 void VelmorEdServer::OnFinalRelease() {
-    fw::DispatchObject::OnFinalRelease();  // deletes the object
-    fw::OleUnlockApp();                    // exactly once per object, here
+    fw::AutomationObject<IVelmorEdServer>::OnFinalRelease();  // deletes the object
+    fw::OleUnlockApp();                                       // exactly once per object, here
 }
 
-long VelmorEdServer::GetCurCamera() { return 0; }
-
-void VelmorEdServer::SetCurCamera(long) {}  // ignored: there is no current camera
-
-fw::DispBool VelmorEdServer::GetFullscreen() { return TRUE; }
-
-void VelmorEdServer::SetFullscreen(fw::DispBool) {}  // ignored
-
-void VelmorEdServer::Exec(const char* command) {
-    LogCommand(command);
-    GuardEngineCall([&] { edsrvProcess(kEngineChannel, 0, command); });  // result ignored
+HRESULT VelmorEdServer::get_CurCamera(LONG* value) {
+    if (!value) return E_POINTER;
+    *value = 0;
+    return S_OK;
 }
 
-void VelmorEdServer::SlowExec(const char* command) {
-    // Restored when the engine returns (or an exception leaves the call).
-    WaitCursor wait;
-    LogCommand(command);
-    GuardEngineCall([&] { edsrvProcess(kEngineChannel, 0, command); });
+HRESULT VelmorEdServer::put_CurCamera(LONG) { return S_OK; }  // there is no current camera
+
+HRESULT VelmorEdServer::get_Fullscreen(VARIANT_BOOL* value) {
+    if (!value) return E_POINTER;
+    *value = VARIANT_TRUE;
+    return S_OK;
 }
 
-BSTR VelmorEdServer::GetProp(const char* first, const char* second) {
-    // The buffer is not cleared: the engine writes its reply from the start.
-    // Only the first byte is set, so that an engine writing nothing yields ""
-    // rather than whatever the stack held.
-    char reply[kEngineReplySize];
-    reply[0] = '\0';
-    GuardEngineCall(
-        [&] { linktopicProcessClientRequest(kEngineChannel, first, second, 0, reply); });
-    // The engine should leave a NUL within the buffer. If it leaves none, the
-    // reply is cut to its first kEngineReplySize - 1 characters; nothing is
-    // read past the buffer.
-    const std::size_t length = ::strnlen(reply, kEngineReplySize - 1);
-    BSTR result = fw::AnsiToBstr(reply, length);
-    if (!result) throw std::bad_alloc();
-    return result;  // the caller owns it
+HRESULT VelmorEdServer::put_Fullscreen(VARIANT_BOOL) { return S_OK; }  // ignored
+
+HRESULT VelmorEdServer::Exec(BSTR command) {
+    return Guard([&] { RunCommand(command); });
 }
 
-void VelmorEdServer::SetProp(const char* first, const char* second, const char* value) {
-    GuardEngineCall([&] {
-        linktopicProcessClientData(kEngineChannel, first, second, 0, value);  // result ignored
+HRESULT VelmorEdServer::SlowExec(BSTR command) {
+    return Guard([&] {
+        // Restored when the engine returns (or an exception leaves the call).
+        WaitCursor wait;
+        RunCommand(command);
     });
 }
 
-void VelmorEdServer::Init(long) {}  // ignored
+HRESULT VelmorEdServer::GetProp(BSTR first, BSTR second, BSTR* reply) {
+    if (!reply) return E_POINTER;
+    *reply = nullptr;
+    return Guard([&] {
+        const std::string a = fw::BstrToAnsi(first);
+        const std::string b = fw::BstrToAnsi(second);
+        // The buffer is not cleared: the engine writes its reply from the
+        // start. Only the first byte is set, so that an engine writing nothing
+        // yields "" rather than whatever the stack held.
+        char buffer[kEngineReplySize];
+        buffer[0] = '\0';
+        GuardEngineCall([&] {
+            linktopicProcessClientRequest(kEngineChannel, a.c_str(), b.c_str(), 0, buffer);
+        });
+        // The engine should leave a NUL within the buffer. If it leaves none,
+        // the reply is cut to its first kEngineReplySize - 1 characters;
+        // nothing is read past the buffer.
+        const std::size_t length = ::strnlen(buffer, kEngineReplySize - 1);
+        *reply = fw::AnsiToBstr(buffer, length);  // the caller owns it
+        if (!*reply) throw std::bad_alloc();
+    });
+}
 
-long VelmorEdServer::NumCameras() { return 0; }  // whatever cameras are open
+HRESULT VelmorEdServer::SetProp(BSTR first, BSTR second, BSTR value) {
+    return Guard([&] {
+        const std::string a = fw::BstrToAnsi(first);
+        const std::string b = fw::BstrToAnsi(second);
+        const std::string c = fw::BstrToAnsi(value);
+        GuardEngineCall([&] {
+            linktopicProcessClientData(kEngineChannel, a.c_str(), b.c_str(), 0,
+                                       c.c_str());  // result ignored
+        });
+    });
+}
 
-IDispatch* VelmorEdServer::Camera(long) { return nullptr; }  // no camera is handed out
+HRESULT VelmorEdServer::Init(LONG) { return S_OK; }  // ignored
 
-IDispatch* VelmorEdServer::NewCamera(VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT,
-                                     VARIANT) {
-    return nullptr;  // the arguments are not examined; no camera is made
+HRESULT VelmorEdServer::NumCameras(LONG* count) {
+    if (!count) return E_POINTER;
+    *count = 0;  // whatever cameras are open
+    return S_OK;
+}
+
+HRESULT VelmorEdServer::Camera(LONG, IDispatch** camera) {
+    if (!camera) return E_POINTER;
+    *camera = nullptr;  // no camera is handed out
+    return S_OK;
+}
+
+HRESULT VelmorEdServer::NewCamera(VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT,
+                                  VARIANT, IDispatch** camera) {
+    if (!camera) return E_POINTER;
+    *camera = nullptr;  // the arguments are not examined; no camera is made
+    return S_OK;
 }

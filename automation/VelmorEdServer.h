@@ -6,30 +6,28 @@
 #pragma once
 
 #include <windows.h>
-#include <oaidl.h>
 
-#include "DispatchMap.h"
+#include "AutomationObject.h"
+#include "automation/guids.h"
 
-class VelmorEdServer final : public fw::DispatchObject {
+class VelmorEdServer final : public fw::AutomationObject<IVelmorEdServer> {
 public:
     VelmorEdServer();
 
-    // Members in dispatch-map order (dispids 1 to 10, automation/dispids.h).
-    long GetCurCamera();
-    void SetCurCamera(long value);
-    fw::DispBool GetFullscreen();
-    void SetFullscreen(fw::DispBool value);
-    void Exec(const char* command);
-    void SlowExec(const char* command);
-    BSTR GetProp(const char* first, const char* second);
-    void SetProp(const char* first, const char* second, const char* value);
-    void Init(long value);
-    long NumCameras();
-    IDispatch* Camera(long index);
-    IDispatch* NewCamera(VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT);
-
-    static const fw::DispatchMap dispatchMap;
-    const fw::DispatchMap& GetDispatchMap() const override;
+    // IVelmorEdServer, in the interface's order (dispatch ids 1 to 10).
+    HRESULT STDMETHODCALLTYPE get_CurCamera(LONG* value) override;
+    HRESULT STDMETHODCALLTYPE put_CurCamera(LONG value) override;
+    HRESULT STDMETHODCALLTYPE get_Fullscreen(VARIANT_BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_Fullscreen(VARIANT_BOOL value) override;
+    HRESULT STDMETHODCALLTYPE Exec(BSTR command) override;
+    HRESULT STDMETHODCALLTYPE SlowExec(BSTR command) override;
+    HRESULT STDMETHODCALLTYPE GetProp(BSTR first, BSTR second, BSTR* reply) override;
+    HRESULT STDMETHODCALLTYPE SetProp(BSTR first, BSTR second, BSTR value) override;
+    HRESULT STDMETHODCALLTYPE Init(LONG value) override;
+    HRESULT STDMETHODCALLTYPE NumCameras(LONG* count) override;
+    HRESULT STDMETHODCALLTYPE Camera(LONG index, IDispatch** camera) override;
+    HRESULT STDMETHODCALLTYPE NewCamera(VARIANT, VARIANT, VARIANT, VARIANT, VARIANT, VARIANT,
+                                        VARIANT, VARIANT, IDispatch** camera) override;
 
 protected:
     // Frees the object, then gives back its application lock.
@@ -37,6 +35,4 @@ protected:
 
 private:
     ~VelmorEdServer() override = default;
-
-    static const fw::DispatchEntry dispatchEntries[];
 };

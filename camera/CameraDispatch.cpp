@@ -1,41 +1,58 @@
-// The camera's automation interface: seven members in dispatch-map order.
-// OnTop and SetViewSize are the camera's own operations (VelmorCamera.cpp);
-// the others answer with fixed values and change nothing.
+// The camera's automation interface. OnTop and SetViewSize are the camera's
+// own operations (VelmorCamera.cpp); the other members answer with fixed
+// values and change nothing. Out-parameters are never null when the call
+// comes through IDispatch; a vtable caller passing null gets E_POINTER.
 #include "VelmorCamera.h"
-#include "automation/dispids.h"
-#include "automation/guids.h"
 
-const fw::DispatchEntry VelmorCamera::dispatchEntries[] = {
-    {L"DrawMode", fw::DispProperty<&VelmorCamera::GetDrawMode, &VelmorCamera::SetDrawMode>},
-    {L"OnTop", fw::DispProperty<&VelmorCamera::GetOnTop, &VelmorCamera::SetOnTop>},
-    {L"ShowMenu", fw::DispProperty<&VelmorCamera::GetShowMenu, &VelmorCamera::SetShowMenu>},
-    {L"GetViewSize", fw::DispMethod<&VelmorCamera::GetViewSize>},
-    {L"SetViewSize", fw::DispMethod<&VelmorCamera::SetViewSize>},
-    {L"GetWindowSize", fw::DispMethod<&VelmorCamera::GetWindowSize>},
-    {L"SetWindowSize", fw::DispMethod<&VelmorCamera::SetWindowSize>},
-};
+namespace {
 
-static_assert(VELMOR_DISPID_CAM_DRAWMODE == 1 && VELMOR_DISPID_CAM_ONTOP == 2 &&
-                  VELMOR_DISPID_CAM_SHOWMENU == 3 && VELMOR_DISPID_CAM_GETVIEWSIZE == 4 &&
-                  VELMOR_DISPID_CAM_SETVIEWSIZE == 5 && VELMOR_DISPID_CAM_GETWINDOWSIZE == 6 &&
-                  VELMOR_DISPID_CAM_SETWINDOWSIZE == 7,
-              "the type library's dispatch ids are the rows' positions above");
+VARIANT_BOOL ToVariantBool(BOOL value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
-const fw::DispatchMap VelmorCamera::dispatchMap = {&IID_IVelmorCamera, L"Velmor.VelmorCamera",
-                                                   dispatchEntries};
+}  // namespace
 
-long VelmorCamera::GetDrawMode() { return 0; }
+HRESULT VelmorCamera::get_DrawMode(LONG* value) {
+    if (!value) return E_POINTER;
+    *value = 0;
+    return S_OK;
+}
 
-void VelmorCamera::SetDrawMode(long) {}
+HRESULT VelmorCamera::put_DrawMode(LONG) { return S_OK; }
 
-fw::DispBool VelmorCamera::GetShowMenu() { return TRUE; }
+HRESULT VelmorCamera::get_OnTop(VARIANT_BOOL* value) {
+    if (!value) return E_POINTER;
+    *value = ToVariantBool(GetOnTop());
+    return S_OK;
+}
 
-void VelmorCamera::SetShowMenu(fw::DispBool) {}  // the menu stays in the window
+HRESULT VelmorCamera::put_OnTop(VARIANT_BOOL value) {
+    return Guard([&] { SetOnTop(value != VARIANT_FALSE ? TRUE : FALSE); });
+}
 
-fw::DispBool VelmorCamera::GetViewSize(long*, long*) { return FALSE; }  // writes nothing
+HRESULT VelmorCamera::get_ShowMenu(VARIANT_BOOL* value) {
+    if (!value) return E_POINTER;
+    *value = VARIANT_TRUE;
+    return S_OK;
+}
 
-fw::DispBool VelmorCamera::GetWindowSize(long*, long*, long*, long*) {
-    return TRUE;
-}  // writes nothing
+HRESULT VelmorCamera::put_ShowMenu(VARIANT_BOOL) { return S_OK; }  // the menu stays
 
-void VelmorCamera::SetWindowSize(long, long, long, long) {}
+HRESULT VelmorCamera::GetViewSize(LONG*, LONG*, VARIANT_BOOL* result) {
+    if (!result) return E_POINTER;
+    *result = VARIANT_FALSE;  // writes nothing to the sizes
+    return S_OK;
+}
+
+HRESULT VelmorCamera::SetViewSize(LONG width, LONG height, VARIANT_BOOL fullScreen,
+                                  VARIANT_BOOL* result) {
+    if (!result) return E_POINTER;
+    *result = VARIANT_FALSE;  // on every call
+    return Guard([&] { ResizeView(width, height, fullScreen != VARIANT_FALSE ? TRUE : FALSE); });
+}
+
+HRESULT VelmorCamera::GetWindowSize(LONG*, LONG*, LONG*, LONG*, VARIANT_BOOL* result) {
+    if (!result) return E_POINTER;
+    *result = VARIANT_TRUE;  // writes nothing to the rectangle
+    return S_OK;
+}
+
+HRESULT VelmorCamera::SetWindowSize(LONG, LONG, LONG, LONG) { return S_OK; }

@@ -60,6 +60,10 @@ const fw::MessageMap VelmorCamera::messageMap = {nullptr, messageEntries};
 
 const fw::MessageMap* VelmorCamera::GetMessageMap() const { return &messageMap; }
 
+// Cameras take no application lock: open cameras do not count as live
+// automation objects of the application.
+VelmorCamera::VelmorCamera() : fw::AutomationObject<IVelmorCamera>(L"Velmor.VelmorCamera") {}
+
 VelmorCamera* VelmorCamera::Create() {
     auto* camera = new (std::nothrow) VelmorCamera;
     if (!camera) return nullptr;  // no memory: nothing constructed
@@ -158,20 +162,19 @@ LRESULT CALLBACK VelmorCamera::GuardedWndProc(HWND hwnd, UINT message, WPARAM wP
     return result;
 }
 
-fw::DispBool VelmorCamera::GetOnTop() { return m_bOnTop ? TRUE : FALSE; }
+BOOL VelmorCamera::GetOnTop() const { return m_bOnTop ? TRUE : FALSE; }
 
-void VelmorCamera::SetOnTop(fw::DispBool value) {
-    m_bOnTop = value.value;
+void VelmorCamera::SetOnTop(BOOL value) {
+    m_bOnTop = value;
     if (!m_hWnd) return;
     PlaceInBand(m_hWnd, m_bOnTop, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
 }
 
-fw::DispBool VelmorCamera::SetViewSize(long width, long height, fw::DispBool) {
-    if (!m_hWnd) return FALSE;
+void VelmorCamera::ResizeView(long width, long height, BOOL) {
+    if (!m_hWnd) return;
     RECT rect{0, 0, width, height};
     ::AdjustWindowRect(&rect, GetStyle(), TRUE);  // always with a menu bar
     PlaceInBand(m_hWnd, m_bOnTop, rect.right - rect.left, rect.bottom - rect.top, SWP_NOMOVE);
-    return FALSE;
 }
 
 void VelmorCamera::UpdateOnTopCheck() {
@@ -199,15 +202,14 @@ void VelmorCamera::OnPropertiesAlwaysOnTop() {
     UpdateOnTopCheck();
 }
 
-// The sizes ignore SetViewSize's result.
-void VelmorCamera::OnSize320x200() { SetViewSize(320, 200, FALSE); }
-void VelmorCamera::OnSize400x300() { SetViewSize(400, 300, FALSE); }
-void VelmorCamera::OnSize480x360() { SetViewSize(480, 360, FALSE); }
-void VelmorCamera::OnSize640x480() { SetViewSize(640, 480, FALSE); }
-void VelmorCamera::OnSizeFullscreen320x200() { SetViewSize(320, 200, TRUE); }
-void VelmorCamera::OnSizeFullscreen320x240() { SetViewSize(320, 240, TRUE); }
-void VelmorCamera::OnSizeDirectDraw640x400() { SetViewSize(640, 400, TRUE); }
-void VelmorCamera::OnSizeDirectDraw640x480() { SetViewSize(640, 480, TRUE); }
+void VelmorCamera::OnSize320x200() { ResizeView(320, 200, FALSE); }
+void VelmorCamera::OnSize400x300() { ResizeView(400, 300, FALSE); }
+void VelmorCamera::OnSize480x360() { ResizeView(480, 360, FALSE); }
+void VelmorCamera::OnSize640x480() { ResizeView(640, 480, FALSE); }
+void VelmorCamera::OnSizeFullscreen320x200() { ResizeView(320, 200, TRUE); }
+void VelmorCamera::OnSizeFullscreen320x240() { ResizeView(320, 240, TRUE); }
+void VelmorCamera::OnSizeDirectDraw640x400() { ResizeView(640, 400, TRUE); }
+void VelmorCamera::OnSizeDirectDraw640x480() { ResizeView(640, 480, TRUE); }
 
 // The Help items run the console menu's own handlers.
 void VelmorCamera::OnHelpAbout() { theApp.OnHelpAbout(); }

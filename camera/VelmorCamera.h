@@ -18,11 +18,12 @@
 
 #include <windows.h>
 
-#include "DispatchMap.h"
+#include "AutomationObject.h"
 #include "UniqueMenu.h"
 #include "Window.h"
+#include "automation/guids.h"
 
-class VelmorCamera final : public fw::Window, public fw::DispatchObject {
+class VelmorCamera final : public fw::Window, public fw::AutomationObject<IVelmorCamera> {
 public:
     // Makes a camera with its window and menu and appends it to the camera
     // list. When no window can be made, nothing is kept: the failure is
@@ -38,28 +39,34 @@ public:
     // stores the value unchanged (non-zero is on) and moves the window into
     // or out of the topmost band without moving or resizing it; the menu's
     // check mark is left alone. Reading gives 1 or 0.
-    fw::DispBool GetOnTop();
-    void SetOnTop(fw::DispBool value);
+    BOOL GetOnTop() const;
+    void SetOnTop(BOOL value);
 
     // Resizes the window so that its client area, under a one-line menu bar,
     // is width x height; keeps its position; sets its z-order again from the
-    // on-top flag. The full-screen flag has no effect. Always FALSE.
-    fw::DispBool SetViewSize(long width, long height, fw::DispBool fullScreen);
+    // on-top flag. The full-screen flag has no effect.
+    void ResizeView(long width, long height, BOOL fullScreen);
 
     // The check mark of "&Always on top" from the on-top flag.
     void UpdateOnTopCheck();
 
-    // The other automation members: fixed answers, nothing changes.
-    long GetDrawMode();
-    void SetDrawMode(long value);
-    fw::DispBool GetShowMenu();
-    void SetShowMenu(fw::DispBool value);
-    fw::DispBool GetViewSize(long* width, long* height);
-    fw::DispBool GetWindowSize(long* left, long* top, long* right, long* bottom);
-    void SetWindowSize(long left, long top, long right, long bottom);
-
-    static const fw::DispatchMap dispatchMap;  // public: tests walk it
-    const fw::DispatchMap& GetDispatchMap() const override { return dispatchMap; }
+    // IVelmorCamera, in the interface's order (dispatch ids 1 to 7). OnTop
+    // and SetViewSize are the operations above; the other members give fixed
+    // answers and change nothing (CameraDispatch.cpp).
+    HRESULT STDMETHODCALLTYPE get_DrawMode(LONG* value) override;
+    HRESULT STDMETHODCALLTYPE put_DrawMode(LONG value) override;
+    HRESULT STDMETHODCALLTYPE get_OnTop(VARIANT_BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_OnTop(VARIANT_BOOL value) override;
+    HRESULT STDMETHODCALLTYPE get_ShowMenu(VARIANT_BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_ShowMenu(VARIANT_BOOL value) override;
+    HRESULT STDMETHODCALLTYPE GetViewSize(LONG* width, LONG* height,
+                                          VARIANT_BOOL* result) override;
+    HRESULT STDMETHODCALLTYPE SetViewSize(LONG width, LONG height, VARIANT_BOOL fullScreen,
+                                          VARIANT_BOOL* result) override;
+    HRESULT STDMETHODCALLTYPE GetWindowSize(LONG* left, LONG* top, LONG* right, LONG* bottom,
+                                            VARIANT_BOOL* result) override;
+    HRESULT STDMETHODCALLTYPE SetWindowSize(LONG left, LONG top, LONG right,
+                                            LONG bottom) override;
 
 protected:
     const fw::MessageMap* GetMessageMap() const override;
@@ -67,7 +74,7 @@ protected:
     void OnFinalRelease() override;
 
 private:
-    VelmorCamera() = default;
+    VelmorCamera();
     ~VelmorCamera() override = default;
 
     bool CreateCameraWindow();
@@ -98,7 +105,6 @@ private:
 
     static const fw::MessageMapEntry messageEntries[];
     static const fw::MessageMap messageMap;
-    static const fw::DispatchEntry dispatchEntries[];
 
     // Members of the camera; no operation of the shell reads the first
     // twelve.

@@ -29,14 +29,14 @@ add_library(velmor_shell STATIC
     log/Log.cpp)
 target_include_directories(velmor_shell PUBLIC
     ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/app ${CMAKE_SOURCE_DIR}/res)
-target_link_libraries(velmor_shell PUBLIC velmor_framework vmserver_demo winmm comdlg32)
+target_link_libraries(velmor_shell PUBLIC velmor_framework velmor_automation_types vmserver_demo winmm comdlg32)
 
 add_executable(Velmor WIN32
     app/TheApp.cpp
     automation/EdServerFactory.cpp
     framework/WinMain.cpp
     res/Velmor.rc)
-target_link_libraries(Velmor PRIVATE velmor_shell)
+target_link_libraries(Velmor PRIVATE velmor_shell velmor_typelib_resource)
 set_target_properties(Velmor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELMOR_DIST_SYSTEM})
 set_property(SOURCE res/Velmor.rc APPEND PROPERTY OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/res/velmor.ico)
 add_dependencies(Velmor velmor_tlb)

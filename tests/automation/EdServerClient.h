@@ -12,6 +12,21 @@
 
 namespace vt {
 
+// The editor server's dispatch ids, which clients compiled against the
+// interface rely on: each member's position in the interface, from 1.
+namespace ed {
+constexpr DISPID kCurCamera = 1;
+constexpr DISPID kFullscreen = 2;
+constexpr DISPID kExec = 3;
+constexpr DISPID kSlowExec = 4;
+constexpr DISPID kGetProp = 5;
+constexpr DISPID kSetProp = 6;
+constexpr DISPID kInit = 7;
+constexpr DISPID kNumCameras = 8;
+constexpr DISPID kCamera = 9;
+constexpr DISPID kNewCamera = 10;
+}  // namespace ed
+
 // An owned VARIANT.
 class Variant {
 public:

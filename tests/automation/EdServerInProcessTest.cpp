@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "ComPtr.h"
+#include "EdServerClient.h"
 #include "OleApp.h"
 #include "ScratchTree.h"
 #include "automation/VelmorEdServer.h"
-#include "automation/dispids.h"
 #include "automation/guids.h"
 #include "engine/vmserver.h"
 
@@ -39,7 +39,7 @@ protected:
         m_savedLog = PLATFORM.Log;
         PLATFORM.Log = &RecordLog;
         g_logged.clear();
-        ASSERT_EQ(fw::CreateDispatchObject<VelmorEdServer>(IID_IVelmorEdServer, m_server.PutVoid()),
+        ASSERT_EQ(fw::CreateAutomationObject<VelmorEdServer>(IID_IVelmorEdServer, m_server.PutVoid()),
                   S_OK);
     }
     void TearDown() override {
@@ -74,7 +74,7 @@ TEST_F(EdServerInProcess, SlowExecShowsTheWaitCursorOnlyWhileTheEngineWorks) {
     ::SetCursor(cross);
 
     // The engine logs "inside" from within edsrvProcess.
-    ASSERT_EQ(Call(VELMOR_DISPID_ED_SLOWEXEC, L"rec.log 13 inside"), S_OK);
+    ASSERT_EQ(Call(vt::ed::kSlowExec, L"rec.log 13 inside"), S_OK);
     ASSERT_EQ(g_logged.size(), 2u);
     EXPECT_EQ(g_logged[0].category, 1);  // the echo, under INFO, before the engine runs
     EXPECT_EQ(g_logged[0].text, "rec.log 13 inside");
@@ -86,7 +86,7 @@ TEST_F(EdServerInProcess, SlowExecShowsTheWaitCursorOnlyWhileTheEngineWorks) {
 
     // Exec: the same calls, the cursor left alone.
     g_logged.clear();
-    ASSERT_EQ(Call(VELMOR_DISPID_ED_EXEC, L"rec.log 13 inside"), S_OK);
+    ASSERT_EQ(Call(vt::ed::kExec, L"rec.log 13 inside"), S_OK);
     ASSERT_EQ(g_logged.size(), 2u);
     EXPECT_EQ(g_logged[0].category, 1);
     EXPECT_EQ(g_logged[0].text, "rec.log 13 inside");
@@ -98,7 +98,7 @@ TEST_F(EdServerInProcess, SlowExecShowsTheWaitCursorOnlyWhileTheEngineWorks) {
 TEST_F(EdServerInProcess, EveryObjectHoldsTheApplicationLockUntilItsFinalRelease) {
     const long base = fw::OleLockCount();  // m_server holds one
     fw::ComPtr<IDispatch> second;
-    ASSERT_EQ(fw::CreateDispatchObject<VelmorEdServer>(IID_IDispatch, second.PutVoid()), S_OK);
+    ASSERT_EQ(fw::CreateAutomationObject<VelmorEdServer>(IID_IDispatch, second.PutVoid()), S_OK);
     EXPECT_EQ(fw::OleLockCount(), base + 1);
 
     // More references to one object take no more of the lock.

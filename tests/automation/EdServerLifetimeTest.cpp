@@ -8,7 +8,6 @@
 #include "ChildProcess.h"
 #include "EdServerClient.h"
 #include "OleShell.h"
-#include "automation/dispids.h"
 
 namespace {
 
@@ -27,7 +26,7 @@ TEST(EdServerLifetime, TwoClientsGetTwoObjectsFromOneShell) {
     vt::EdServerClient first;
     ASSERT_TRUE(first.Created()) << std::hex << first.CreateResult();
     Variant fromFirst(L"from the first client");
-    EXPECT_EQ(first.Call(VELMOR_DISPID_ED_EXEC, {&fromFirst}), S_OK);
+    EXPECT_EQ(first.Call(vt::ed::kExec, {&fromFirst}), S_OK);
 
     // Another process while the first object lives, then a second object here.
     const vt::ChildResult ctl =
@@ -39,8 +38,8 @@ TEST(EdServerLifetime, TwoClientsGetTwoObjectsFromOneShell) {
     ASSERT_TRUE(second.Created()) << std::hex << second.CreateResult();
     EXPECT_NE(Identity(first.Dispatch()), Identity(second.Dispatch()));
     Variant fromSecond(L"from the second client");
-    EXPECT_EQ(second.Call(VELMOR_DISPID_ED_EXEC, {&fromSecond}), S_OK);
-    EXPECT_EQ(first.Call(VELMOR_DISPID_ED_EXEC, {&fromFirst}), S_OK);
+    EXPECT_EQ(second.Call(vt::ed::kExec, {&fromSecond}), S_OK);
+    EXPECT_EQ(first.Call(vt::ed::kExec, {&fromFirst}), S_OK);
 
     vt::Journal& journal = shell.EngineJournal();
     EXPECT_EQ(journal.Count("edsrvProcess 65535 0 \"from the first client\""), 2u);
@@ -58,7 +57,7 @@ TEST(EdServerLifetime, ConsoleClosedUnderAClientGivesItErrorsNotAHang) {
     vt::EdServerClient client;
     ASSERT_TRUE(client.Created()) << std::hex << client.CreateResult();
     Variant before(L"before the close");
-    ASSERT_EQ(client.Call(VELMOR_DISPID_ED_EXEC, {&before}), S_OK);
+    ASSERT_EQ(client.Call(vt::ed::kExec, {&before}), S_OK);
     ASSERT_TRUE(shell.EngineJournal().WaitFor("pInitAll"));
 
     // The close sequence runs although an object is still held.
@@ -67,7 +66,7 @@ TEST(EdServerLifetime, ConsoleClosedUnderAClientGivesItErrorsNotAHang) {
 
     Variant after(L"after the close");
     const auto start = std::chrono::steady_clock::now();
-    const HRESULT hr = client.Call(VELMOR_DISPID_ED_EXEC, {&after});
+    const HRESULT hr = client.Call(vt::ed::kExec, {&after});
     EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     client.Release();
