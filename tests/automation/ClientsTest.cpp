@@ -1,6 +1,6 @@
 // Real automation clients in processes of their own: velmorctl, and a
-// VBScript run by the system's script host, both binding late by ProgID and
-// letting OLE start the shell.
+// VBScript and a JScript run by the system's script host, all binding late by
+// ProgID and letting OLE start the shell.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -181,6 +181,42 @@ TEST(VbScript, DrivesTheServerByName) {
     }
     EXPECT_FALSE(windows[0].empty());
     EXPECT_EQ(windows[0].size(), windows[1].size());
+}
+
+// JScript passes its arguments by value and reads a string reply as a
+// JScript string.
+constexpr char kJScript[] = R"(
+var fso = new ActiveXObject("Scripting.FileSystemObject");
+var out = fso.CreateTextFile("jscript.txt", true);
+var server = new ActiveXObject("Velmor.VelmorEdServer");
+server.Exec("rec.reply 16383");
+var reply = server.GetProp("long", "reply");
+out.WriteLine("GetProp length=" + reply.length + " only r=" + /^r+$/.test(reply));
+server.Exec("rec.reply off");
+server.SetProp("scene", "title", "set by JScript");
+out.WriteLine("GetProp=" + server.GetProp("scene", "title"));
+server.Exec("from JScript");
+out.Close();
+)";
+
+TEST(JScript, ExecGetPropWithTheLongestReplyAndSetProp) {
+    vt::OleShell shell("jscript");
+    shell.Tree().Write("client.js", kJScript);
+    const vt::ChildResult run = vt::RunChild(
+        "\"" + vt::CscriptPath() + "\" //nologo \"" + shell.Tree().Path("client.js") + "\"",
+        shell.Tree().Root(), shell.Tree().Path("cscript"));
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
+
+    EXPECT_EQ(SplitLines(shell.Tree().Read("jscript.txt")),
+              (std::vector<std::string>{"GetProp length=16383 only r=true",
+                                        "GetProp=set by JScript"}));
+    vt::Journal& journal = shell.EngineJournal();
+    EXPECT_TRUE(journal.Contains("linktopicProcessClientRequest 65535 \"long\" \"reply\" 0"));
+    EXPECT_TRUE(
+        journal.Contains("linktopicProcessClientData 65535 \"scene\" \"title\" 0 \"set by JScript\""));
+    EXPECT_TRUE(journal.Contains("edsrvProcess 65535 0 \"from JScript\""));
+    EXPECT_NE(shell.LogText().find("\r\nINFO: from JScript\r\n"), std::string::npos);
 }
 
 }  // namespace

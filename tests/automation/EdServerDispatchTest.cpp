@@ -3,10 +3,15 @@
 // and the answers to wrong calls, which never reach the engine.
 #include <gtest/gtest.h>
 
+#include <ocidl.h>
+
 #include <memory>
 
 #include "EdServerClient.h"
 #include "OleShell.h"
+#include "OleString.h"
+#include "TypeInfoWalk.h"
+#include "automation/guids.h"
 
 namespace {
 
@@ -63,6 +68,34 @@ TEST_F(EdServerDispatch, NamesResolveToTheirPositionsInAnyCase) {
     EXPECT_EQ(Client().Dispatch()->GetIDsOfNames(IID_NULL, withParameter, 2, 0, ids),
               DISP_E_UNKNOWNNAME);
     EXPECT_EQ(ids[1], DISPID_UNKNOWN);
+}
+
+// What a client that discovers members (PowerShell, .NET's dynamic) asks the
+// server for, across the process boundary.
+TEST_F(EdServerDispatch, TypeInformationDescribesTheServerAndItsClass) {
+    IDispatch* server = Client().Dispatch();
+    UINT count = 0;
+    ASSERT_EQ(server->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    fw::ComPtr<ITypeInfo> info;
+    ASSERT_EQ(server->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Put()), S_OK);
+    vt::ExpectMembers(info.Get(), vt::EdServerMembers());
+    fw::ComPtr<ITypeInfo> none;
+    EXPECT_EQ(server->GetTypeInfo(1, LOCALE_USER_DEFAULT, none.Put()), DISP_E_BADINDEX);
+
+    fw::ComPtr<IProvideClassInfo> classInfo;
+    ASSERT_EQ(server->QueryInterface(IID_IProvideClassInfo, classInfo.PutVoid()), S_OK);
+    fw::ComPtr<ITypeInfo> coclass;
+    ASSERT_EQ(classInfo->GetClassInfo(coclass.Put()), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+    EXPECT_TRUE(IsEqualGUID(attr->guid, CLSID_VelmorEdServer));
+    coclass->ReleaseTypeAttr(attr);
+
+    fw::ComPtr<ISupportErrorInfo> errors;
+    ASSERT_EQ(server->QueryInterface(IID_ISupportErrorInfo, errors.PutVoid()), S_OK);
+    EXPECT_EQ(errors->InterfaceSupportsErrorInfo(IID_IVelmorEdServer), S_OK);
 }
 
 TEST_F(EdServerDispatch, WrongCallsAreAnsweredAndNeverReachTheEngine) {
