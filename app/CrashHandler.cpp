@@ -12,7 +12,7 @@ namespace {
 void WriteLogLines(FILE* file, std::initializer_list<const char*> messages) {
     char line[kLogLineSize];
     for (const char* message : messages) {
-        FormatLogLine(line, sizeof line, 2, message);
+        FormatLogLine(line, sizeof line, LogNumber(LogCategory::Critical), message);
         std::fputs(line, file);
         std::fputc('\n', file);
     }
@@ -23,7 +23,7 @@ void WriteLogLines(FILE* file, std::initializer_list<const char*> messages) {
 // the process, and touching it from a faulted state could fault again. The
 // first two lines are on disk before the dump is written, in case writing it
 // fails in some worse way.
-void ReportFatalException(EXCEPTION_RECORD* record, CONTEXT* context) {
+void ReportFatalException(EXCEPTION_RECORD* record, CONTEXT* context) noexcept {
     char text[128];
     std::snprintf(text, sizeof text, "Exception 0x%08lX at %p; the shell ends",
                   record ? static_cast<unsigned long>(record->ExceptionCode) : 0ul,
@@ -48,30 +48,11 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* info) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// A fault raised by the processor or the system (access violation, divide by
-// zero, stack overflow, breakpoint...). Codes with the customer bit set are
-// software exceptions: C++ throws (GCC's "GCC" codes, the Microsoft
-// compiler's 0xE06D7363) are on their way to a catch and pass through, and
-// informational codes (debug output) are no fault at all.
-bool IsFault(DWORD code) { return (code & 0x20000000u) == 0 && code >= 0x80000000u; }
-
 }  // namespace
-
-// The engine-fault handler, called by the system's exception dispatch for the
-// guard's frame once the engine's own frames below it have declined.
-extern "C" EXCEPTION_DISPOSITION NTAPI OnEngineFault(EXCEPTION_RECORD* record, void*,
-                                                    CONTEXT* context, void*) {
-    // Unwinding on the way to a handler further down: not ours to stop.
-    if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
-        return ExceptionContinueSearch;
-    if (!IsFault(record->ExceptionCode)) return ExceptionContinueSearch;
-    ReportFatalException(record, context);
-    ::TerminateProcess(::GetCurrentProcess(), record->ExceptionCode);
-    return ExceptionContinueSearch;
-}
 
 void InstallCrashHandler() {
     StartCrashDumpWriter();
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     ::SetUnhandledExceptionFilter(&OnUnhandledException);
+    SetEngineFaultHandler(&ReportFatalException);
 }

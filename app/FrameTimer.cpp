@@ -5,8 +5,8 @@
 
 #include <atomic>
 
-#include "RunState.h"
 #include "VelmorApp.h"
+#include "console/RunState.h"
 #include "console/VelmorConsole.h"
 #include "log/Log.h"
 
@@ -19,12 +19,13 @@ unsigned Period() { return 1000 / g_rate; }
 unsigned Resolution() { return 250 / g_rate; }
 
 void CALLBACK timerCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
-    // Timer thread: one read and one post, nothing else.
+    // Timer thread: reads and one post, nothing else. The console pointer is
+    // set before the timer starts and never changes.
     if (g_runState.load(std::memory_order_acquire) != kRunEngineRunning) return;
-    VelmorConsole* console = theApp.m_pConsole;
+    const VelmorConsole* console = theApp.m_pConsole;
     if (!console) return;
-    HWND window = std::atomic_ref<HWND>(console->m_hWnd).load(std::memory_order_relaxed);
-    ::PostMessageA(window, WM_TIMER, 0, 0);  // result deliberately ignored
+    if (HWND window = console->PublishedWindow())
+        ::PostMessageA(window, WM_TIMER, 0, 0);  // result deliberately ignored
 }
 
 }  // namespace
@@ -32,14 +33,14 @@ void CALLBACK timerCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
 void timerInit(unsigned rate) {
     // A rate of 0 would divide by zero; the slowest rate is one tick a second.
     g_rate = rate ? rate : 1;
-    Logf(13, "Timer initialized, %i fps", static_cast<int>(g_rate));
+    Logf(LogCategory::Init, "Timer initialized, %i fps", static_cast<int>(g_rate));
     ::timeBeginPeriod(Resolution());
     timerEnable();
 }
 
 void timerEnable() {
     if (g_timerHandle != 0) {
-        Log(1, "timerEnable: Already enabled");
+        Log(LogCategory::Info, "timerEnable: Already enabled");
         return;
     }
     // 0 if the system refuses: the timer stays stopped, as designed, silently.
@@ -48,7 +49,7 @@ void timerEnable() {
 
 void timerDisable() {
     if (g_timerHandle == 0) {
-        Log(1, "timerDisable: Not enabled");
+        Log(LogCategory::Info, "timerDisable: Not enabled");
         return;
     }
     ::timeKillEvent(g_timerHandle);

@@ -14,6 +14,7 @@
 #include "TypeLibraryFile.h"
 #include "console/VelmorConsole.h"
 #include "engine/PlatformRecordFill.h"
+#include "engine/vmserver.h"
 #include "log/Log.h"
 #include "resource.h"
 
@@ -128,7 +129,8 @@ BOOL VelmorApp::InitInstance() {
     if (UpperCaseAscii(m_lpCmdLine).find("/REGISTER") != std::string::npos) return FALSE;
 
     // 11. The platform record, with " -EDITOR" already in place.
-    FillPlatformRecord(m_szCmdLine, m_pszExeName);
+    FillPlatformRecord({&Log, &EnableLog, &OpenLog, &CloseLog, g_logNames, kDefaultLogFileName},
+                       m_szCmdLine, m_pszExeName);
     InstallCrashHandler();  // from now on there may be a log to save
 
     // 12. The console window object, the main window.
@@ -142,11 +144,11 @@ BOOL VelmorApp::InitInstance() {
     try {
         m_pConsole->DoModal();
     } catch (const fw::OleException&) {
-        Log(2, "Caught general OLE exception");
+        Log(LogCategory::Critical, "Caught general OLE exception");
     } catch (const fw::OleDispatchException&) {
-        Log(2, "Caught OLE Dispatch exception");
+        Log(LogCategory::Critical, "Caught OLE Dispatch exception");
     } catch (...) {
-        Log(2, "Caught general exception");
+        Log(LogCategory::Critical, "Caught general exception");
     }
 
     // 15, 16.

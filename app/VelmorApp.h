@@ -5,12 +5,14 @@
 
 #include <windows.h>
 
-#include "CameraList.h"
 #include "WinApp.h"
+#include "camera/CameraHost.h"
+#include "camera/CameraList.h"
+#include "console/ConsoleHost.h"
 
 class VelmorConsole;
 
-class VelmorApp : public fw::WinApp {
+class VelmorApp : public fw::WinApp, public ConsoleHost, public CameraHost {
 public:
     VelmorApp();
     ~VelmorApp() override;
@@ -19,7 +21,12 @@ public:
 
     // Sets Open log, Close log and Always on top of the console menu from the
     // shell's state.
-    void UpdateMenuState();
+    void UpdateMenuState() override;
+
+    // What the cameras are made with and listed in (CameraCommands.cpp).
+    const char* CameraClassName() const override { return m_pszCameraClass; }
+    HWND CameraOwner() const override;
+    CameraList& Cameras() override { return m_cameras; }
 
     // Console menu commands (the console passes on what it lacks).
     void OnFileExit();
@@ -30,11 +37,11 @@ public:
     void OnWindowNewCamera();
     void OnWindowCloseAllCameras();
     void OnWindowAlwaysOnTop();
-    void OnHelpTopics();
-    void OnHelpAbout();
-    void OnHelpOrdering();
-    void OnHelpOrderNow();
-    void OnHelpWebSite();
+    void OnHelpTopics() override;
+    void OnHelpAbout() override;
+    void OnHelpOrdering() override;
+    void OnHelpOrderNow() override;
+    void OnHelpWebSite() override;
 
     const char* m_pszCameraClass = nullptr;  // the framework owns the name
     CameraList m_cameras;

@@ -2,10 +2,9 @@
 
 #include <new>
 
+#include "CameraHost.h"
 #include "GdiHandles.h"
 #include "WinApp.h"
-#include "app/VelmorApp.h"
-#include "console/VelmorConsole.h"
 #include "log/Log.h"
 #include "resource.h"
 
@@ -15,7 +14,8 @@ constexpr char kCameraTitle[] = "Velmor Camera";
 constexpr LONG kInitialWidth = 320;  // client area of a new camera
 constexpr LONG kInitialHeight = 200;
 constexpr COLORREF kCameraColour = 0x003F0080;  // red 128, green 0, blue 63
-constexpr int kLogCritical = 2;
+
+CameraHost* Host() { return fw::WinApp::CurrentAs<CameraHost>(); }
 
 // SetWindowPos into the topmost band or out of it. Wine leaves an owned
 // window in the band when only topmost windows lie above its owner; then the
@@ -68,7 +68,7 @@ VelmorCamera* VelmorCamera::Create() {
     auto* camera = new (std::nothrow) VelmorCamera;
     if (!camera) return nullptr;  // no memory: nothing constructed
     if (!camera->CreateCameraWindow()) {
-        Log(kLogCritical, "Could not create a camera window");
+        Log(LogCategory::Critical, "Could not create a camera window");
         camera->FreeWhenIdle();
         return nullptr;
     }
@@ -76,11 +76,13 @@ VelmorCamera* VelmorCamera::Create() {
 }
 
 bool VelmorCamera::CreateCameraWindow() {
+    CameraHost* host = Host();
+    if (!host) return false;
     RECT rect{0, 0, kInitialWidth, kInitialHeight};
     ::AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, TRUE);
-    HWND owner = theApp.m_pConsole ? theApp.m_pConsole->m_hWnd : nullptr;
-    CreateEx(0, theApp.m_pszCameraClass, kCameraTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-             CW_USEDEFAULT, rect.right - rect.left, rect.bottom - rect.top, owner, nullptr);
+    CreateEx(0, host->CameraClassName(), kCameraTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+             CW_USEDEFAULT, rect.right - rect.left, rect.bottom - rect.top, host->CameraOwner(),
+             nullptr);
     if (!m_hWnd) return false;
 
     // From here on a message of the window may delete the camera.
@@ -90,11 +92,11 @@ bool VelmorCamera::CreateCameraWindow() {
     m_menu.Attach(
         ::LoadMenuA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDR_CAMERA_MENU)));
     m_bMenuOnWindow = m_menu && ::SetMenu(m_hWnd, m_menu.Get());
-    if (!m_bMenuOnWindow) Log(kLogCritical, "Could not load the camera menu");
+    if (!m_bMenuOnWindow) Log(LogCategory::Critical, "Could not load the camera menu");
 
     ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
 
-    theApp.m_cameras.Add(this);
+    host->Cameras().Add(this);
     m_bListed = true;
 
     m_nFirst = 0xFFFF;
@@ -119,7 +121,9 @@ void VelmorCamera::Delete() {
 }
 
 void VelmorCamera::RemoveFromCameraList() {
-    CameraList& cameras = theApp.m_cameras;
+    CameraHost* host = Host();
+    if (!host) return;
+    CameraList& cameras = host->Cameras();
     for (std::size_t i = cameras.GetSize(); i-- > 0;) {
         if (cameras.GetAt(i) == this) {
             cameras.RemoveAt(i);
@@ -212,8 +216,18 @@ void VelmorCamera::OnSizeDirectDraw640x400() { ResizeView(640, 400, TRUE); }
 void VelmorCamera::OnSizeDirectDraw640x480() { ResizeView(640, 480, TRUE); }
 
 // The Help items run the console menu's own handlers.
-void VelmorCamera::OnHelpAbout() { theApp.OnHelpAbout(); }
-void VelmorCamera::OnHelpTopics() { theApp.OnHelpTopics(); }
-void VelmorCamera::OnHelpOrdering() { theApp.OnHelpOrdering(); }
-void VelmorCamera::OnHelpOrderNow() { theApp.OnHelpOrderNow(); }
-void VelmorCamera::OnHelpWebSite() { theApp.OnHelpWebSite(); }
+void VelmorCamera::OnHelpAbout() {
+    if (CameraHost* host = Host()) host->OnHelpAbout();
+}
+void VelmorCamera::OnHelpTopics() {
+    if (CameraHost* host = Host()) host->OnHelpTopics();
+}
+void VelmorCamera::OnHelpOrdering() {
+    if (CameraHost* host = Host()) host->OnHelpOrdering();
+}
+void VelmorCamera::OnHelpOrderNow() {
+    if (CameraHost* host = Host()) host->OnHelpOrderNow();
+}
+void VelmorCamera::OnHelpWebSite() {
+    if (CameraHost* host = Host()) host->OnHelpWebSite();
+}

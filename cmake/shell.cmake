@@ -1,20 +1,18 @@
 # The shell: Velmor.exe, from a static library of its parts (which tests link
 # too) plus the objects that must always be in the program.
 add_library(velmor_shell STATIC
+    app/CameraCommands.cpp
+    app/ConsoleMenu.cpp
     app/CrashDump.cpp
     app/CrashHandler.cpp
-    app/EngineGuard.cpp
     app/FrameTimer.cpp
-    app/RunState.cpp
     app/StartupPaths.cpp
     app/TypeLibraryFile.cpp
     app/VelmorApp.cpp
     automation/VelmorEdServer.cpp
-    camera/CameraCommands.cpp
     camera/CameraDispatch.cpp
     camera/VelmorCamera.cpp
     console/CommandHistory.cpp
-    console/ConsoleMenu.cpp
     console/HistoryFile.cpp
     console/OutputView.cpp
     console/OutputViewInput.cpp
@@ -24,7 +22,10 @@ add_library(velmor_shell STATIC
     console/PaneFind.cpp
     console/PaneSearch.cpp
     console/PaneText.cpp
+    console/RunState.cpp
     console/VelmorConsole.cpp
+    engine/EngineCalls.cpp
+    engine/EngineGuard.cpp
     engine/PlatformRecordFill.cpp
     log/Log.cpp)
 target_include_directories(velmor_shell PUBLIC

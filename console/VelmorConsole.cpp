@@ -3,15 +3,14 @@
 #include <optional>
 #include <string>
 
+#include "ConsoleHost.h"
 #include "HistoryFile.h"
 #include "OleApp.h"
 #include "OutputView.h"
+#include "RunState.h"
 #include "WinApp.h"
-#include "app/CrashHandler.h"
-#include "app/RunState.h"
-#include "app/VelmorApp.h"
+#include "engine/EngineCalls.h"
 #include "engine/vmserver.h"
-#include "log/Log.h"
 #include "resource.h"
 
 namespace {
@@ -50,7 +49,7 @@ VelmorConsole::VelmorConsole(fw::Window* parent)
     OutputView::RegisterClass(fw::WinApp::Current()->m_hInstance);
 }
 
-VelmorConsole::~VelmorConsole() = default;
+VelmorConsole::~VelmorConsole() { StopLogPane(); }
 
 void VelmorConsole::DoDataExchange(fw::DataExchange& dx) {
     dx.Control(IDC_COMMAND_LINE, m_CommandLine);
@@ -75,7 +74,9 @@ BOOL VelmorConsole::OnInitDialog() {
     m_history.Assign(ReadHistoryFile(kHistoryFileName));  // unsound lines are dropped
     m_hKeys = ::LoadAcceleratorsA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDR_CONSOLE_KEYS));
 
-    SetLogPaneThread(::GetCurrentThreadId());  // lines of other threads come through here
+    m_hPublished.store(m_hWnd, std::memory_order_release);
+    SetLogPane(this);  // on this thread: lines of other threads come through here
+    m_bLogPane = true;
     g_runState.store(kRunConsoleOpen);
     return TRUE;  // the dialog manager gives the focus to the output pane
 }
@@ -112,8 +113,8 @@ void VelmorConsole::OnPaint() {
 void VelmorConsole::StartEngine() {
     PLATFORM.OpenLog(kDefaultLogFileName);
     g_engineStarted = 1;  // before pInitAll: a paint during it must not start it again
-    theApp.UpdateMenuState();
-    GuardEngineCall([] { pInitAll(fw::WinApp::Current()->m_hInstance); });
+    if (ConsoleHost* host = fw::WinApp::CurrentAs<ConsoleHost>()) host->UpdateMenuState();
+    engine::InitAll(fw::WinApp::Current()->m_hInstance);
     g_runState.store(kRunEngineRunning);
 }
 
@@ -130,8 +131,8 @@ void VelmorConsole::OnExecute() {
     }
     m_history.Add(text);  // blank and repeated commands are not stored
     if (!text.empty()) {
-        PLATFORM.Log(0, text.c_str());
-        GuardEngineCall([&] { edsrvProcess(kEngineChannel, 0, text.c_str()); });
+        PLATFORM.Log(LogNumber(LogCategory::Console), text.c_str());
+        engine::Process(text.c_str());
     }
     m_CommandLine.SetText("");
 }
@@ -162,7 +163,7 @@ void VelmorConsole::RecallCommand(bool older) {
 
 void VelmorConsole::SaveHistory() {
     if (!WriteHistoryFile(kHistoryFileName, m_history.Entries()))
-        Logf(1, "Command history could not be saved to %s", kHistoryFileName);
+        Logf(LogCategory::Info, "Command history could not be saved to %s", kHistoryFileName);
 }
 
 void VelmorConsole::OnSetFocusCommandLine() { m_pFocusEdit = &m_CommandLine; }
@@ -170,7 +171,7 @@ void VelmorConsole::OnSetFocusCommandLine() { m_pFocusEdit = &m_CommandLine; }
 void VelmorConsole::OnSetFocusOutput() { m_pFocusEdit = &m_Output; }
 
 void VelmorConsole::OnTimer(UINT) {
-    GuardEngineCall([] { pServerTick(); });
+    engine::ServerTick();
     // The time till the next tick is the longest the thread will have: the
     // pane paints what the tick and the calls since the last one changed.
     if (m_Output.m_hWnd) ::SendMessageA(m_Output.m_hWnd, OutputView::kFlushMessage, 0, 0);
@@ -178,6 +179,19 @@ void VelmorConsole::OnTimer(UINT) {
 
 // Lines that the engine's own threads logged: shown here, on the pane's thread.
 void VelmorConsole::OnLogLinesWaiting() { ShowWaitingLogLines(); }
+
+void VelmorConsole::ShowLogLine(std::string_view line) { AppendOutput(line); }
+
+void VelmorConsole::LinesWaiting() noexcept {
+    if (HWND window = PublishedWindow())
+        ::PostMessageA(window, kLogLinesWaitingMessage, 0, 0);  // never waits
+}
+
+void VelmorConsole::StopLogPane() {
+    if (!m_bLogPane) return;
+    SetLogPane(nullptr);
+    m_bLogPane = false;
+}
 
 void VelmorConsole::AppendOutput(std::string_view text) {
     // The pane keeps at most 301 lines: past 300, the first 100 go.
@@ -199,9 +213,10 @@ void VelmorConsole::OnOK() {
     m_find.Close();
     SaveHistory();  // while the log is open to hear of a failure
     g_runState.store(kRunConsoleOpen);
-    if (g_engineStarted == 1) GuardEngineCall([] { pExitAll(); });
+    if (g_engineStarted == 1) engine::ExitAll();
     PLATFORM.CloseLog();
     g_runState.store(kRunStopped);
+    StopLogPane();  // no line reaches the pane from here on
     // Every line logged before the close is shown before it: the pane
     // paints what it has not painted yet.
     ::RedrawWindow(m_Output.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -210,8 +225,10 @@ void VelmorConsole::OnOK() {
 
 void VelmorConsole::PostNcDestroy() {
     // The controls went with the dialog: a line logged after the window is
-    // gone (the exception path leaves the run state as it was) must not reach
-    // a stale handle.
+    // gone (the exception path leaves the run state as it was and never runs
+    // OnOK) must not reach a stale handle, nor a post a reused one.
+    StopLogPane();
+    m_hPublished.store(nullptr, std::memory_order_release);
     m_Output.m_hWnd = nullptr;
     m_CommandLine.m_hWnd = nullptr;
     m_pFocusEdit = nullptr;

@@ -5,14 +5,19 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string_view>
 
 #include "CommandHistory.h"
 #include "Dialog.h"
 #include "Edit.h"
 #include "PaneFind.h"
+#include "log/Log.h"
 
-class VelmorConsole : public fw::Dialog {
+// While it is up (run state not 0) the console is the log's pane: it shows
+// every line logged on its thread and, on its next turn, those of the
+// engine's own threads.
+class VelmorConsole : public fw::Dialog, private LogPane {
 public:
     explicit VelmorConsole(fw::Window* parent);
     ~VelmorConsole() override;
@@ -20,6 +25,10 @@ public:
     // Appends one line (no line breaks in it) to the output pane, which keeps
     // at most 301 lines, trimmed 100 at a time.
     void AppendOutput(std::string_view text);
+
+    // The console's window for other threads to post to: published when the
+    // dialog starts, withdrawn when its window goes; null meanwhile.
+    HWND PublishedWindow() const noexcept { return m_hPublished.load(std::memory_order_acquire); }
 
     // The close sequence: stop the engine, close the log, end the modal run.
     void OnOK() override;
@@ -56,6 +65,10 @@ private:
     void OnEditFindPrevious();
     LRESULT OnFindMessage(WPARAM, LPARAM request);
 
+    void ShowLogLine(std::string_view line) override;
+    void LinesWaiting() noexcept override;
+    void StopLogPane();
+
     void StartEngine();
     // Puts the previous (older) or the next history entry into the command line.
     void RecallCommand(bool older);
@@ -64,6 +77,11 @@ private:
     CommandHistory m_history;
     PaneFind m_find{m_Output, m_hWnd};
     HACCEL m_hKeys = nullptr;  // resource accelerators: freed with the module
+    std::atomic<HWND> m_hPublished{nullptr};
+    bool m_bLogPane = false;  // registered as the log's pane
+
+    // Posted by LinesWaiting: lines of other threads wait for the pane.
+    static constexpr UINT kLogLinesWaitingMessage = WM_APP + 0x120;
 
     static const fw::MessageMapEntry messageEntries[];
     static const fw::MessageMap messageMap;

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "engine/vmserver.h"
-#include "log/Log.h"
 
 namespace {
 
@@ -15,28 +13,22 @@ void CopyField(char (&field)[kPlatformStringSize], const char* text) {
 
 }  // namespace
 
-void FillPlatformRecord(const char* cmdLine, const char* exeName) {
+void FillPlatformRecord(const PlatformLogRoutines& log, const char* cmdLine, const char* exeName) {
     PlatformRecord& r = PLATFORM;
-    // 1.
     std::memset(&r, 0, sizeof r);
-    // 2.
-    r.Log = &Log;
-    r.EnableLog = &EnableLog;
-    r.OpenLog = &OpenLog;
-    r.CloseLog = &CloseLog;
-    // 3.
-    std::memset(r.LogEnabled, 1, sizeof r.LogEnabled);
-    // 4.
-    r.LogNames = g_logNames;
+    r.Log = log.log;
+    r.EnableLog = log.enableLog;
+    r.OpenLog = log.openLog;
+    r.CloseLog = log.closeLog;
+    std::memset(r.LogEnabled, 1, sizeof r.LogEnabled);  // every category on
+    r.LogNames = log.names;
     r.LogFile = nullptr;
     std::memset(r.EngineWords, 0, sizeof r.EngineWords);
     std::memset(r.EngineBufferA, 0, sizeof r.EngineBufferA);
     std::memset(r.EngineBufferB, 0, sizeof r.EngineBufferB);
-    // 5.
     CopyField(r.CmdLine, cmdLine);
     CopyField(r.ExeName, exeName);
     CopyField(r.ExeName2, exeName);
-    CopyField(r.LogFileName, kDefaultLogFileName);
-    // 6.
+    CopyField(r.LogFileName, log.fileName);
     r.EngineWord = 0;
 }

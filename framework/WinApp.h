@@ -19,6 +19,12 @@ public:
     WinApp& operator=(const WinApp&) = delete;
 
     static WinApp* Current() { return s_current; }
+    // The application object as an interface that a lower layer declares and
+    // the application implements (a window's host), or null.
+    template <class Interface>
+    static Interface* CurrentAs() {
+        return dynamic_cast<Interface*>(s_current);
+    }
 
     virtual BOOL InitInstance() { return FALSE; }
     virtual int ExitInstance();

@@ -13,9 +13,6 @@
 #include <utility>
 
 #include "LogBanner.h"
-#include "app/RunState.h"
-#include "app/VelmorApp.h"
-#include "console/VelmorConsole.h"
 
 const char* const g_logNames[kLogCategoryCount] = {
     "CONSOLE", "INFO", "CRITICAL", "WIN", "NET", "ED",    "REND", "FILE",
@@ -53,25 +50,45 @@ void WriteLine(const char* line) {
     }
 }
 
-std::atomic<DWORD> g_paneThread{0};  // 0: every thread writes to the pane itself
-
-// Lines logged on other threads, waiting for the pane thread. The pane keeps
-// 301 lines at most, so older waiting lines than these would never show.
-class WaitingLines {
+// The registered pane and the lines of other threads waiting for it. Only
+// the pane's thread registers and unregisters, so it reads m_pane without the
+// lock; other threads touch m_pane only under the lock, so that unregistering
+// waits out a LinesWaiting in progress.
+class PaneLink {
 public:
+    // The pane keeps 301 lines at most, so older waiting lines than these
+    // would never show.
     static constexpr std::size_t kMost = 400;
 
-    // True when the queue was empty: the console must be told.
-    bool Add(const char* line) {
+    void Set(LogPane* pane) {
         const std::lock_guard<std::mutex> hold(m_lock);
+        m_pane = pane;
+        m_thread.store(pane ? ::GetCurrentThreadId() : 0, std::memory_order_relaxed);
+        m_lines.clear();
+        m_any.store(false, std::memory_order_relaxed);
+    }
+
+    // The pane, on its own thread; null on any other thread or without one.
+    LogPane* OnPaneThread() const {
+        const DWORD thread = m_thread.load(std::memory_order_relaxed);
+        return thread != 0 && thread == ::GetCurrentThreadId() ? m_pane : nullptr;
+    }
+
+    // A line of another thread; dropped while no pane is registered. The
+    // first line of an empty queue tells the pane.
+    void Add(const char* line) {
+        const std::lock_guard<std::mutex> hold(m_lock);
+        if (!m_pane) return;
         const bool wasEmpty = m_lines.empty();
         if (m_lines.size() == kMost) m_lines.pop_front();
         m_lines.emplace_back(line);
         m_any.store(true, std::memory_order_release);
-        return wasEmpty;
+        if (wasEmpty) m_pane->LinesWaiting();  // only posts
     }
-    // Without a lock or an allocation: the pane thread asks on every line.
+
+    // Without a lock or an allocation: the pane's thread asks on every line.
     bool Any() const { return m_any.load(std::memory_order_acquire); }
+
     std::deque<std::string> Take() {
         const std::lock_guard<std::mutex> hold(m_lock);
         m_any.store(false, std::memory_order_relaxed);
@@ -80,35 +97,25 @@ public:
 
 private:
     std::mutex m_lock;
+    LogPane* m_pane = nullptr;  // not owned
+    std::atomic<DWORD> m_thread{0};
     std::deque<std::string> m_lines;
     std::atomic<bool> m_any{false};
 };
 
-WaitingLines& Waiting() {
-    static WaitingLines lines;
-    return lines;
-}
-
-VelmorConsole* PaneConsole() {
-    return g_runState.load(std::memory_order_relaxed) != kRunStopped ? theApp.m_pConsole
-                                                                        : nullptr;
-}
-
-bool OnPaneThread() {
-    const DWORD pane = g_paneThread.load(std::memory_order_relaxed);
-    return pane == 0 || pane == ::GetCurrentThreadId();
+PaneLink& Pane() {
+    static PaneLink link;
+    return link;
 }
 
 }  // namespace
 
-void SetLogPaneThread(unsigned long threadId) { g_paneThread.store(threadId); }
+void SetLogPane(LogPane* pane) { Pane().Set(pane); }
 
 void ShowWaitingLogLines() {
-    if (!OnPaneThread() || !Waiting().Any()) return;
-    const std::deque<std::string> lines = Waiting().Take();
-    VelmorConsole* console = PaneConsole();
-    if (!console) return;  // the console has gone: the file has them
-    for (const std::string& line : lines) console->AppendOutput(line);
+    LogPane* pane = Pane().OnPaneThread();
+    if (!pane || !Pane().Any()) return;
+    for (const std::string& line : Pane().Take()) pane->ShowLogLine(line);
 }
 
 std::size_t FormatLogLine(char* line, std::size_t size, int category, const char* text) {
@@ -133,36 +140,45 @@ std::size_t FormatLogLine(char* line, std::size_t size, int category, const char
     return static_cast<std::size_t>(n) < size ? static_cast<std::size_t>(n) : size - 1;
 }
 
-extern "C" void __cdecl Log(int category, const char* text) {
+extern "C" void __cdecl Log(int category, const char* text) noexcept {
     char line[kLogLineSize];
     FormatLogLine(line, sizeof line, category, text);
-    if (VelmorConsole* console = PaneConsole()) {
-        if (OnPaneThread()) {
+    try {
+        if (LogPane* pane = Pane().OnPaneThread()) {
             ShowWaitingLogLines();  // lines of other threads logged before this one
-            console->AppendOutput(line);
-        } else if (Waiting().Add(line)) {
-            HWND window = std::atomic_ref<HWND>(console->m_hWnd).load(std::memory_order_relaxed);
-            ::PostMessageA(window, kLogLinesWaitingMessage, 0, 0);  // never waits
+            pane->ShowLogLine(line);
+        } else {
+            Pane().Add(line);
         }
+    } catch (...) {
+        // Out of memory, or the pane failed: the line still goes to the file.
     }
-    WriteLine(line);
+    try {
+        WriteLine(line);
+    } catch (...) {
+        // The file lock could not be taken: the line is lost, as a write error loses it.
+    }
 }
 
-void Logf(int category, const char* format, ...) {
+void Logf(LogCategory category, const char* format, ...) {
     char buffer[kFormatSize];
     va_list args;
     va_start(args, format);
     std::vsnprintf(buffer, sizeof buffer, format, args);  // cut at 4095 characters
     va_end(args);
     buffer[kFormatSize - 1] = '\0';
-    Log(category, buffer);
+    Log(LogNumber(category), buffer);
 }
 
-extern "C" void __cdecl EnableLog(unsigned category, unsigned char flag) {
+extern "C" void __cdecl EnableLog(unsigned category, unsigned char flag) noexcept {
     if (category < static_cast<unsigned>(kLogCategoryCount)) PLATFORM.LogEnabled[category] = flag;
 }
 
-extern "C" void __cdecl OpenLog(const char* name) {
+namespace {
+
+void CloseLogFile();
+
+void OpenLogFile(const char* name) {
     char stamp[128];
     TimeStamp(stamp, sizeof stamp);
     char opened[160];
@@ -177,12 +193,12 @@ extern "C" void __cdecl OpenLog(const char* name) {
     }
 
     const std::lock_guard<std::recursive_mutex> hold(FileLock());
-    if (PLATFORM.LogFile) CloseLog();
+    if (PLATFORM.LogFile) CloseLogFile();
 
     // A name that does not fit LogFileName is refused: a cut name would open
     // some other file.
     if (!nameFits) {
-        Log(1, "Failed to open log");
+        Log(LogCategory::Info, "Failed to open log");
         return;
     }
     if (name) std::strcpy(PLATFORM.LogFileName, newName);
@@ -192,21 +208,38 @@ extern "C" void __cdecl OpenLog(const char* name) {
     // read it meanwhile.
     PLATFORM.LogFile = ::_fsopen(PLATFORM.LogFileName, "w+t", _SH_DENYWR);
     if (!PLATFORM.LogFile) {
-        Log(1, "Failed to open log");
+        Log(LogCategory::Info, "Failed to open log");
         return;
     }
     std::fputs(kLogBanner, PLATFORM.LogFile);
-    Log(1, opened);
+    Log(LogCategory::Info, opened);
 }
 
-extern "C" void __cdecl CloseLog() {
+void CloseLogFile() {
     char stamp[128];
     TimeStamp(stamp, sizeof stamp);
     char closed[160];
     std::snprintf(closed, sizeof closed, "Log file closed, %s", stamp);
     const std::lock_guard<std::recursive_mutex> hold(FileLock());
     if (!PLATFORM.LogFile) return;
-    Log(1, closed);
+    Log(LogCategory::Info, closed);
     std::fclose(PLATFORM.LogFile);  // errors deliberately ignored
     PLATFORM.LogFile = nullptr;
+}
+
+}  // namespace
+
+// Only the lock can throw (std::system_error): then the log stays as it was.
+extern "C" void __cdecl OpenLog(const char* name) noexcept {
+    try {
+        OpenLogFile(name);
+    } catch (...) {
+    }
+}
+
+extern "C" void __cdecl CloseLog() noexcept {
+    try {
+        CloseLogFile();
+    } catch (...) {
+    }
 }

@@ -1,6 +1,10 @@
-// The Window menu's camera commands.
-#include "app/VelmorApp.h"
+// The Window menu's camera commands, and what the cameras need of the
+// application.
+#include "VelmorApp.h"
 #include "camera/VelmorCamera.h"
+#include "console/VelmorConsole.h"
+
+HWND VelmorApp::CameraOwner() const { return m_pConsole ? m_pConsole->m_hWnd : nullptr; }
 
 void VelmorApp::OnWindowNewCamera() {
     VelmorCamera::Create();  // the camera list holds the camera from now on

@@ -1,5 +1,4 @@
-// Shell-wide state that the console window writes and the log and the frame
-// timer read.
+// Shell-wide state that the console window writes and the frame timer reads.
 #pragma once
 
 #include <atomic>

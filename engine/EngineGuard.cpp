@@ -1,10 +1,37 @@
 // The frame of the engine-fault guard: RunEngineGuarded puts OnEngineFault
 // on the stack between the caller and the engine, in each architecture's
 // own way of registering a frame-based exception handler.
-#include "CrashHandler.h"
+#include "EngineGuard.h"
 
-extern "C" EXCEPTION_DISPOSITION NTAPI OnEngineFault(EXCEPTION_RECORD* record, void* frame,
-                                                      CONTEXT* context, void* dispatch);
+#include <atomic>
+
+namespace {
+
+std::atomic<EngineFaultHandler> g_faultHandler{nullptr};
+
+// A fault raised by the processor or the system (access violation, divide by
+// zero, stack overflow, breakpoint...). Codes with the customer bit set are
+// software exceptions: C++ throws (GCC's "GCC" codes, the Microsoft
+// compiler's 0xE06D7363) are on their way to a catch and pass through, and
+// informational codes (debug output) are no fault at all.
+bool IsFault(DWORD code) { return (code & 0x20000000u) == 0 && code >= 0x80000000u; }
+
+}  // namespace
+
+void SetEngineFaultHandler(EngineFaultHandler handler) noexcept { g_faultHandler.store(handler); }
+
+// Called by the system's exception dispatch for the guard's frame once the
+// engine's own frames below it have declined.
+extern "C" EXCEPTION_DISPOSITION NTAPI OnEngineFault(EXCEPTION_RECORD* record, void*,
+                                                    CONTEXT* context, void*) {
+    // Unwinding on the way to a handler further down: not ours to stop.
+    if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
+        return ExceptionContinueSearch;
+    if (!IsFault(record->ExceptionCode)) return ExceptionContinueSearch;
+    if (const EngineFaultHandler report = g_faultHandler.load()) report(record, context);
+    ::TerminateProcess(::GetCurrentProcess(), record->ExceptionCode);
+    return ExceptionContinueSearch;
+}
 
 #if defined(__x86_64__)
 

@@ -2,7 +2,7 @@
 // refresh of the three menu items that follow the shell's state.
 #include <windows.h>
 
-#include "app/VelmorApp.h"
+#include "VelmorApp.h"
 #include "console/VelmorConsole.h"
 #include "engine/vmserver.h"
 #include "log/Log.h"

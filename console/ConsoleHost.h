@@ -1,0 +1,14 @@
+// What the console window needs of the application that runs it. The
+// application object implements it; the console finds it through
+// fw::WinApp::CurrentAs.
+#pragma once
+
+class ConsoleHost {
+public:
+    // Sets Open log, Close log and Always on top of the console menu from the
+    // shell's state.
+    virtual void UpdateMenuState() = 0;
+
+protected:
+    ~ConsoleHost() = default;
+};
