@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "CrashDump.h"
+#include "engine/EngineGuard.h"
 #include "engine/vmserver.h"
 #include "log/Log.h"
 

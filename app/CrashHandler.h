@@ -4,8 +4,6 @@
 // running the log stays an unflushed buffered stream.
 #pragma once
 
-#include "engine/EngineGuard.h"  // the guard, for the automation server's own engine calls
-
 // Also makes the crash handler the engine-fault guard's report: a fault in
 // the engine logs the same lines and writes the same dump.
 void InstallCrashHandler();

@@ -6,8 +6,9 @@
 
 #include "OleApp.h"
 #include "OleString.h"
-#include "app/CrashHandler.h"
+#include "engine/EngineCalls.h"
 #include "engine/vmserver.h"
+#include "log/Log.h"
 
 // String arguments reach the engine as 8-bit strings of the ANSI code page
 // (fw::BstrToAnsi): characters outside the code page become its default
@@ -19,18 +20,16 @@
 
 namespace {
 
-constexpr int kLogInfo = 1;
-
 // Echoes a command through the platform record's Log routine, as the console
 // does for its command line.
 void LogCommand(const char* command) {
-    if (PLATFORM.Log) PLATFORM.Log(kLogInfo, command);
+    if (PLATFORM.Log) PLATFORM.Log(LogNumber(LogCategory::Info), command);
 }
 
 void RunCommand(BSTR command) {
     const std::string text = fw::BstrToAnsi(command);
     LogCommand(text.c_str());
-    GuardEngineCall([&] { edsrvProcess(kEngineChannel, 0, text.c_str()); });  // result ignored
+    engine::Process(text.c_str());  // result ignored
 }
 
 // Shows the wait cursor for its lifetime, then the cursor that was current.
@@ -96,9 +95,7 @@ HRESULT VelmorEdServer::GetProp(BSTR first, BSTR second, BSTR* reply) {
         // yields "" rather than whatever the stack held.
         char buffer[kEngineReplySize];
         buffer[0] = '\0';
-        GuardEngineCall([&] {
-            linktopicProcessClientRequest(kEngineChannel, a.c_str(), b.c_str(), 0, buffer);
-        });
+        engine::ClientRequest(a.c_str(), b.c_str(), buffer);
         // The engine should leave a NUL within the buffer. If it leaves none,
         // the reply is cut to its first kEngineReplySize - 1 characters;
         // nothing is read past the buffer.
@@ -113,10 +110,7 @@ HRESULT VelmorEdServer::SetProp(BSTR first, BSTR second, BSTR value) {
         const std::string a = fw::BstrToAnsi(first);
         const std::string b = fw::BstrToAnsi(second);
         const std::string c = fw::BstrToAnsi(value);
-        GuardEngineCall([&] {
-            linktopicProcessClientData(kEngineChannel, a.c_str(), b.c_str(), 0,
-                                       c.c_str());  // result ignored
-        });
+        engine::ClientData(a.c_str(), b.c_str(), c.c_str());  // result ignored
     });
 }
 

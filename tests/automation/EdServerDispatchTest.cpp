@@ -9,7 +9,6 @@
 
 #include "EdServerClient.h"
 #include "OleShell.h"
-#include "OleString.h"
 #include "TypeInfoWalk.h"
 #include "automation/guids.h"
 
