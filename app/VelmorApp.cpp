@@ -85,24 +85,25 @@ VelmorApp::VelmorApp() = default;
 VelmorApp::~VelmorApp() = default;
 
 BOOL VelmorApp::InitInstance() {
-    // 1. The start directory: the directory the shell was started in. One that
-    // does not fit the buffer is not used (the working directory stays as it
-    // is and the type library is not registered).
+    // The start directory is where the shell was started. One that does not
+    // fit the buffer is not used: the working directory stays as it is and
+    // the type library is not registered.
     char startDirectory[kPathSize] = {};
     const DWORD n = ::GetCurrentDirectoryA(kPathSize, startDirectory);
     const bool haveStart = n > 0 && n < kPathSize;
     if (!haveStart) startDirectory[0] = '\0';
 
-    // 2. The working directory, start directory + "\system"; joined as is.
+    // The engine and the log work in start directory + "\system", joined as
+    // is; a start whose System folder is missing still runs.
     char workDirectory[kPathSize];
     if (haveStart && JoinPath(workDirectory, kPathSize, startDirectory, "\\system"))
         ::SetCurrentDirectoryA(workDirectory);  // result deliberately not tested
 
-    // 3. The camera window class.
+    // Cameras need their class before any engine command can open one.
     m_pszCameraClass = fw::RegisterWndClass(CS_OWNDC | CS_BYTEALIGNCLIENT,
                                             ::LoadCursorA(nullptr, IDC_CROSS), nullptr, nullptr);
 
-    // 4. OLE.
+    // Without OLE there is no automation server; the shell refuses to run.
     if (!fw::OleInit()) {
         char text[256] = {};
         ::LoadStringA(m_hInstance, IDS_OLE_INIT_FAILED, text, sizeof text);
@@ -110,37 +111,38 @@ BOOL VelmorApp::InitInstance() {
         return FALSE;
     }
 
-    // 5. Three-dimensional controls are the system's own today: nothing to ask.
-
-    // 6, 7. The upper-cased command line; an OLE start registers the class
-    // factories as running and tells the engine with " -EDITOR".
+    // The engine reads the upper-cased command line; an OLE start serves the
+    // editor, so the class factories go up as running and the engine is told
+    // with " -EDITOR".
     const bool oleStart = RunEmbedded() || RunAutomated();
     CopyCommandLine(m_szCmdLine, sizeof m_szCmdLine, m_lpCmdLine, oleStart);
     if (oleStart) {
         fw::OleObjectFactory::RegisterAll();  // result deliberately ignored
     } else {
-        // 8, 9. A normal start refreshes the registry and the type library.
+        // A normal start refreshes the registry and the type library, so that
+        // the editor finds this installation.
         fw::OleObjectFactory::UpdateRegistryAll(true);  // result deliberately ignored
         if (haveStart) RegisterTypeLibrary(startDirectory);
     }
 
-    // 10. "/REGISTER" anywhere, in any case: registered, so end here. The
+    // "/REGISTER" anywhere, in any case, asks for the registration alone. The
     // whole command line is searched, not only the part that fits the copy.
     if (UpperCaseAscii(m_lpCmdLine).find("/REGISTER") != std::string::npos) return FALSE;
 
-    // 11. The platform record, with " -EDITOR" already in place.
+    // The record carries the command line, " -EDITOR" already in place.
     FillPlatformRecord({&Log, &EnableLog, &OpenLog, &CloseLog, g_logNames, kDefaultLogFileName},
                        m_szCmdLine, m_pszExeName);
     InstallCrashHandler();  // from now on there may be a log to save
 
-    // 12. The console window object, the main window.
+    // The console is the main window: the shell ends when it closes.
     m_pConsole = new VelmorConsole(nullptr);
     m_pMainWnd = m_pConsole;
 
-    // 13. The frame timer, outside the trap.
+    // The frame timer starts before the trap below and stops after it.
     timerInit(35);
 
-    // 14. The console's modal run inside the exception trap.
+    // An exception that escapes the console's run is logged, and the shell
+    // still stops its timer and ends in order.
     try {
         m_pConsole->DoModal();
     } catch (const fw::OleException&) {
@@ -151,7 +153,6 @@ BOOL VelmorApp::InitInstance() {
         Log(LogCategory::Critical, "Caught general exception");
     }
 
-    // 15, 16.
     timerExit();
     return FALSE;
 }

@@ -69,7 +69,7 @@ VelmorCamera* VelmorCamera::Create() {
     if (!camera) return nullptr;  // no memory: nothing constructed
     if (!camera->CreateCameraWindow()) {
         Log(LogCategory::Critical, "Could not create a camera window");
-        camera->FreeWhenIdle();
+        camera->DeleteWhenIdle();
         return nullptr;
     }
     return camera;
@@ -84,10 +84,6 @@ bool VelmorCamera::CreateCameraWindow() {
              CW_USEDEFAULT, rect.right - rect.left, rect.bottom - rect.top, host->CameraOwner(),
              nullptr);
     if (!m_hWnd) return false;
-
-    // From here on a message of the window may delete the camera.
-    m_pfnClassProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
-        m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&VelmorCamera::GuardedWndProc)));
 
     m_menu.Attach(
         ::LoadMenuA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDR_CAMERA_MENU)));
@@ -142,28 +138,7 @@ void VelmorCamera::OnFinalRelease() {
     // The window base's final release: the window goes, the camera stays
     // listed like one closed by its close box.
     if (m_hWnd) DestroyWindow();
-    if (!m_bListed) FreeWhenIdle();
-}
-
-void VelmorCamera::FreeWhenIdle() {
-    if (m_nMessageDepth > 0) {
-        m_bFreePending = true;
-        return;
-    }
-    delete this;
-}
-
-LRESULT CALLBACK VelmorCamera::GuardedWndProc(HWND hwnd, UINT message, WPARAM wParam,
-                                              LPARAM lParam) {
-    // Only camera windows have this procedure, so the bound window is a camera.
-    auto* self = static_cast<VelmorCamera*>(
-        reinterpret_cast<fw::Window*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA)));
-    if (!self) return ::DefWindowProcA(hwnd, message, wParam, lParam);
-    const WNDPROC classProc = self->m_pfnClassProc;
-    ++self->m_nMessageDepth;
-    const LRESULT result = ::CallWindowProcA(classProc, hwnd, message, wParam, lParam);
-    if (--self->m_nMessageDepth == 0 && self->m_bFreePending) delete self;
-    return result;
+    if (!m_bListed) DeleteWhenIdle();
 }
 
 BOOL VelmorCamera::GetOnTop() const { return m_bOnTop ? TRUE : FALSE; }

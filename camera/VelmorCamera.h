@@ -10,7 +10,7 @@
 //     close box does;
 //   - a message of the camera's own window in progress: "&Close camera"
 //     deletes the camera from inside its window procedure, so the free waits
-//     until the outermost message has returned (GuardedWndProc).
+//     until the outermost message has returned (fw::Window::DeleteWhenIdle).
 // A camera whose window the window system destroyed (close box, console gone)
 // stays in the list without a window until "&Close All Cameras" deletes it;
 // every operation of a windowless camera is safe and does nothing visible.
@@ -79,9 +79,6 @@ private:
 
     bool CreateCameraWindow();
     void RemoveFromCameraList();
-    // Frees the object now, or after the message in progress has returned.
-    void FreeWhenIdle();
-    static LRESULT CALLBACK GuardedWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     void OnPaint();
     void OnFileCloseCamera();
@@ -118,7 +115,4 @@ private:
     bool m_bListed = false;  // owned by the camera list, not yet deleted
     bool m_bMenuOnWindow =
         false;                    // the window holds m_menu; the system destroys it with the window
-    int m_nMessageDepth = 0;      // messages of the window in progress
-    bool m_bFreePending = false;  // freed when m_nMessageDepth returns to 0
-    WNDPROC m_pfnClassProc = nullptr;  // the class's procedure, behind GuardedWndProc
 };

@@ -40,7 +40,7 @@ public:
 
 protected:
     const fw::MessageMap* GetMessageMap() const override;
-    void PostNcDestroy() override { delete this; }
+    void PostNcDestroy() override { DeleteWhenIdle(); }
 
 private:
     static constexpr UINT_PTR kDeferredTimerId = 1;

@@ -10,7 +10,6 @@ namespace fw {
 
 Window::~Window() {
     if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
-    if (m_pDeleted) *m_pDeleted = true;
 }
 
 bool Window::CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style,
@@ -62,9 +61,7 @@ LRESULT CALLBACK Window::RouteToObject(HWND hwnd, UINT message, WPARAM wParam, L
 LRESULT Window::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const CurrentMessage saved = m_current;
     m_current = {message, wParam, lParam};
-    bool deleted = false;
-    bool* const outerDeleted = m_pDeleted;
-    m_pDeleted = &deleted;
+    ++m_messageDepth;
     LRESULT result = 0;
     try {
         result = WindowProc(message, wParam, lParam);
@@ -72,13 +69,6 @@ LRESULT Window::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
         // Never let an exception reach the system's frames.
         CarryException(std::current_exception());
     }
-    if (deleted) {
-        // A handler deleted the object: tell the messages it is nested in.
-        if (outerDeleted) *outerDeleted = true;
-        if (message == WM_NCDESTROY) ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        return result;
-    }
-    m_pDeleted = outerDeleted;
     m_current = saved;
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
@@ -94,7 +84,18 @@ LRESULT Window::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
             CarryException(std::current_exception());
         }
     }
+    // An object deleted from inside its own messages goes once the outermost
+    // of them has returned.
+    if (--m_messageDepth == 0 && m_deletePending) delete this;
     return result;
+}
+
+void Window::DeleteWhenIdle() {
+    if (m_messageDepth > 0) {
+        m_deletePending = true;
+        return;
+    }
+    delete this;
 }
 
 LRESULT Window::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

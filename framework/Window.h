@@ -53,6 +53,11 @@ protected:
     // Called after the window is gone (WM_NCDESTROY), with m_hWnd null.
     virtual void PostNcDestroy() {}
 
+    // Deletes the object now, or, when one of its window's messages is in
+    // progress, once the outermost of them has returned. The one safe way
+    // for a window object to delete itself.
+    void DeleteWhenIdle();
+
     // Default processing of the message being handled.
     LRESULT Default();
 
@@ -65,9 +70,8 @@ private:
         LPARAM lParam = 0;
     };
     CurrentMessage m_current;
-    // Set by the destructor when the object is deleted inside one of its own
-    // messages, so that Dispatch no longer touches it.
-    bool* m_pDeleted = nullptr;
+    int m_messageDepth = 0;       // messages of the window in progress
+    bool m_deletePending = false;  // deleted when m_messageDepth returns to 0
     WNDPROC m_defaultProc = ::DefWindowProcA;
     bool m_subclassed = false;
 };
