@@ -20,7 +20,6 @@ class Dialog;
 class DataExchange {
 public:
     DataExchange(Dialog& dialog, bool saving) : m_dialog(dialog), m_saving(saving) {}
-    bool Saving() const { return m_saving; }
     bool Failed() const { return m_failed; }
 
     void Control(int id, Edit& control);

@@ -27,7 +27,6 @@ public:
     }
     void ScrollCaret() const { Send(EM_SCROLLCARET); }
     // 0 lifts the limit to the control's maximum.
-    void SetLimitText(UINT limit) const { Send(EM_SETLIMITTEXT, limit); }
     void Copy() const { Send(WM_COPY); }
     void Paste() const { Send(WM_PASTE); }
 
