@@ -143,11 +143,29 @@ void EditorCalls::Timed() {
                  Verdict(shell.replyLength == kReplyLength)});
 }
 
-void EditorCalls::Rest() {
-    if (FAILED(m_created) || m_calls >= m_options.totalCalls) return;
-    std::printf("  shell editor calls, %lld more\n", m_options.totalCalls - m_calls);
+void EditorCalls::Warm(long long count) {
+    if (FAILED(m_created)) return;
+    std::printf("  shell editor calls, %lld to warm up\n", count);
     std::fflush(stdout);
-    m_calls += MoreCalls(m_client, m_options.totalCalls - m_calls);
+    const CallArguments args;
+    long long made = 0;
+    for (; made < count; ++made) {
+        std::size_t length = 0;
+        const HRESULT hr = made % 3 == 0   ? m_client.Exec(args.command.Get())
+                           : made % 3 == 1 ? m_client.GetProp(args.first.Get(), args.second.Get(), length)
+                                           : m_client.SetProp(args.first.Get(), args.second.Get(), args.value.Get());
+        if (FAILED(hr)) break;
+    }
+    m_calls += made;
+    m_warmCalls = m_calls;
+}
+
+void EditorCalls::Rest() {
+    const long long left = m_options.totalCalls - CallsSinceWarm();
+    if (FAILED(m_created) || left <= 0) return;
+    std::printf("  shell editor calls, %lld more\n", left);
+    std::fflush(stdout);
+    m_calls += MoreCalls(m_client, left);
 }
 
 }  // namespace bench

@@ -36,11 +36,15 @@ class EditorCalls {
 public:
     EditorCalls(const CLSID& clsid, const Options& options, const CallTimes& floor, ResultTable& table);
 
+    // The object's first `count` calls, untimed (Exec, GetProp and SetProp in
+    // turn): every path of the server taken, the point memory grows from.
+    void Warm(long long count);
     // Times each member, its rows added to the table.
     void Timed();
-    // More property calls, untimed, until options.totalCalls were made in all.
+    // More property calls, untimed, until options.totalCalls were made since Warm.
     void Rest();
     long long Calls() const { return m_calls; }
+    long long CallsSinceWarm() const { return m_calls - m_warmCalls; }
 
 private:
     EditorClient m_client;
@@ -49,6 +53,7 @@ private:
     const CallTimes& m_floor;
     ResultTable& m_table;
     long long m_calls = 0;
+    long long m_warmCalls = 0;  // m_calls at the end of Warm
 };
 
 }  // namespace bench

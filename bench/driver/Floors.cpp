@@ -22,8 +22,9 @@ std::string OutputPath(const Paths& paths, const std::string& name) {
 
 // Runs the floor to its end; false if it failed or had to be stopped.
 bool RunToEnd(const Paths& paths, const char* floor, const std::string& arguments,
-              std::chrono::milliseconds timeout, std::int64_t* startCounter = nullptr) {
-    Child child(paths.Floor(floor), arguments, paths.benchDir);
+              std::chrono::milliseconds timeout, std::int64_t* startCounter = nullptr,
+              const std::string& directory = "") {
+    Child child(paths.Floor(floor), arguments, directory.empty() ? paths.benchDir : directory);
     if (!child.Started()) {
         std::fprintf(stderr, "driver: cannot start %s\n", floor);
         return false;
@@ -76,6 +77,20 @@ std::optional<double> RunStartupFloor(const Paths& paths, bool ole) {
     const std::optional<double> painted = ReadValue(output, "qpc");
     if (!painted) return std::nullopt;
     return QpcToMicroseconds(static_cast<std::int64_t>(*painted) - start);
+}
+
+std::optional<FullStartFloor> RunShellStartFloor(const Paths& paths, const std::string& root) {
+    if (root.empty()) return std::nullopt;
+    const std::string output = OutputPath(paths, "floor-shellstart");
+    std::int64_t start = 0;
+    if (!RunToEnd(paths, "floor_shellstart", "\"" + output + "\"", std::chrono::seconds(60), &start, root))
+        return std::nullopt;
+    const std::optional<double> painted = ReadValue(output, "qpc");
+    if (!painted) return std::nullopt;
+    FullStartFloor floor;
+    floor.toFirstPaintUs = QpcToMicroseconds(static_cast<std::int64_t>(*painted) - start);
+    for (FullStartFloor::Step& step : floor.steps) step.us = ReadValue(output, step.key).value_or(0);
+    return floor;
 }
 
 }  // namespace bench

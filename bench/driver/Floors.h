@@ -21,4 +21,20 @@ std::optional<double> RunLogFloor(const Paths& paths, const char* mode, long lon
 // with `ole`, OLE is initialised first.
 std::optional<double> RunStartupFloor(const Paths& paths, bool ole = false);
 
+// floor_shellstart, run in the start tree `root`: microseconds from the
+// CreateProcess call to its first paint, and the time of each step before it.
+struct FullStartFloor {
+    struct Step {
+        const char* key;  // as the floor writes it
+        const char* name;
+        double us = 0;
+    };
+    double toFirstPaintUs = 0;
+    static constexpr std::size_t kSteps = 6;
+    Step steps[kSteps] = {{"prepare_us", "directory, window class (first user32 call)"}, {"ole_us", "OleInitialize"},
+                     {"registry_us", "class registry entries"}, {"typelib_us", "type library registration"},
+                     {"engine_us", "engine library load"}, {"timer_us", "multimedia timer start"}};
+};
+std::optional<FullStartFloor> RunShellStartFloor(const Paths& paths, const std::string& root);
+
 }  // namespace bench

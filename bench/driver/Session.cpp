@@ -18,6 +18,8 @@ namespace {
 
 // Every property request is answered with the longest reply there is.
 constexpr char kSessionCommands[] = "reply 16383\n";
+// The editor object's first calls, after which memory is read warm.
+constexpr long long kWarmCalls = 1000;
 constexpr auto kSettle = std::chrono::seconds(2);
 
 }  // namespace
@@ -45,8 +47,9 @@ void RunSessionFigures(const Paths& paths, const Options& options, ResultTable& 
     MemoryTimeline memory;
     memory.start = shell.Process().Memory();
 
-    // The small burst and the timed calls first: after them every path has
-    // been taken once, and memory is read warm.
+    // The small burst, the editor's object and its first calls first: after
+    // them every path has been taken once, and memory is read warm. The
+    // timed calls, the large burst and the rest of the calls come after.
     LogBursts bursts(shell, options, logFloors, table);
     const bool wantLog = options.Wants("log") || options.Wants("memory");
     if (wantLog) bursts.Small();
@@ -54,18 +57,22 @@ void RunSessionFigures(const Paths& paths, const Options& options, ResultTable& 
     std::optional<EditorCalls> calls;
     if (automation) calls.emplace(clsid, options, callFloor, table);
     memory.beforeCalls = shell.Process().Memory();
-    if (calls) calls->Timed();
+    if (calls) calls->Warm(kWarmCalls);
     memory.warm = shell.Process().Memory();
+    const long long linesAtWarm = bursts.Lines();
+    if (calls) calls->Timed();
     if (wantLog) bursts.Large();
     if (calls) calls->Rest();
     memory.end = shell.Process().Memory();
     const long long callCount = calls ? calls->Calls() : 0;
+    WarmLoad sinceWarm{bursts.Lines() - linesAtWarm, calls ? calls->CallsSinceWarm() : 0, options.largeBurst,
+                       options.totalCalls};
     calls.reset();  // released while the shell still runs
 
     if (options.Wants("memory")) {
         const std::string load = "after " + std::to_string(bursts.Lines()) + " lines + " +
                                  std::to_string(callCount) + " calls";
-        AddMemoryRows(table, memory, callFloor, load);
+        AddMemoryRows(table, memory, callFloor, load, sinceWarm);
         checkpoint();
         RunCameraFigures(shell, options, table);
     }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "OleTickFigures.h"
 #include "Options.h"
 #include "Paths.h"
 #include "PlotData.h"
@@ -31,6 +32,10 @@ int main(int argc, char** argv) {
     try {
         if (options.Wants("tick")) {
             bench::RunTickFigures(paths, options, table, plot);
+            save();
+        }
+        if (options.Wants("oletick")) {
+            bench::RunOleTickFigures(paths, options, table, plot);
             save();
         }
         if (options.Wants("startup")) {

@@ -1,0 +1,268 @@
+#include "OleTickFigures.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <thread>
+
+#include "Automation.h"
+#include "Bstr.h"
+#include "EditorClient.h"
+#include "Floors.h"
+#include "Journal.h"
+#include "StartTree.h"
+#include "Stats.h"
+#include "TickStats.h"
+#include "UniqueHandle.h"
+
+namespace bench {
+
+namespace {
+
+constexpr double kFloorFactor = 1.2;
+constexpr double kFloorSettleSeconds = 1;
+constexpr int kClients = 3;
+constexpr int kCallsPerClient = 1000;
+constexpr long long kBurstLines = 10000;
+constexpr char kConsoleTitle[] = "Velmor Console";
+constexpr char kBurstLabel[] = "oleburst";
+
+// Under Wine a local server that OLE starts inherits the client's working
+// directory and environment: the shell then finds its tree as a normal start
+// would, and the recording engine journals where the bench reads. Both are
+// put back when the object exists.
+class ServerSurroundings {
+public:
+    ServerSurroundings(const std::string& root, const std::string& journal) {
+        char previous[MAX_PATH] = {};
+        const DWORD n = ::GetCurrentDirectoryA(MAX_PATH, previous);
+        if (n > 0 && n < MAX_PATH) m_previousDirectory = previous;
+        ::SetCurrentDirectoryA(root.c_str());
+        ::SetEnvironmentVariableA("VELMOR_JOURNAL", journal.c_str());
+    }
+    ~ServerSurroundings() {
+        ::SetEnvironmentVariableA("VELMOR_JOURNAL", nullptr);
+        if (!m_previousDirectory.empty()) ::SetCurrentDirectoryA(m_previousDirectory.c_str());
+    }
+    ServerSurroundings(const ServerSurroundings&) = delete;
+    ServerSurroundings& operator=(const ServerSurroundings&) = delete;
+
+private:
+    std::string m_previousDirectory;
+};
+
+// The process the engine's journal names ("load pid=..."), opened to wait for
+// and, failing a close, to end it.
+fw::UniqueHandle OpenJournaledProcess(const std::string& journalPath, DWORD& pid) {
+    const std::string text = ReadTextFile(journalPath);
+    const std::size_t at = text.rfind("load pid=");
+    if (at == std::string::npos) return fw::UniqueHandle();
+    pid = static_cast<DWORD>(std::strtoul(text.c_str() + at + 9, nullptr, 10));
+    return fw::UniqueHandle(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
+}
+
+struct ConsoleSearch {
+    DWORD pid;
+    HWND console = nullptr;
+};
+
+BOOL CALLBACK FindConsole(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<ConsoleSearch*>(context);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    char title[64] = {};
+    if (pid == search->pid && ::GetWindowTextA(window, title, sizeof title) && std::string(title) == kConsoleTitle) {
+        search->console = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The close sequence through the system menu's Close; the process is ended
+// if it has not gone within the timeout. False if it had to be ended.
+bool CloseShell(DWORD pid, HANDLE process) {
+    ConsoleSearch search{pid};
+    ::EnumWindows(FindConsole, reinterpret_cast<LPARAM>(&search));
+    if (search.console) ::PostMessageA(search.console, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (::WaitForSingleObject(process, 30000) == WAIT_OBJECT_0) return true;
+    ::TerminateProcess(process, 1);
+    ::WaitForSingleObject(process, 10000);
+    return false;
+}
+
+// Calls Exec, GetProp and SetProp in turn; the first failure stops it.
+HRESULT MakeCalls(EditorClient& client, int count) {
+    const Bstr command(L"bench"), first(L"bench"), second(L"prop"), value(L"value");
+    for (int i = 0; i < count; ++i) {
+        std::size_t length = 0;
+        const HRESULT hr = i % 3 == 0   ? client.Exec(command.Get())
+                           : i % 3 == 1 ? client.GetProp(first.Get(), second.Get(), length)
+                                        : client.SetProp(first.Get(), second.Get(), value.Get());
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+std::string Hex(const char* what, HRESULT hr) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%s (0x%08lX)", what, static_cast<unsigned long>(hr));
+    return text;
+}
+
+// The journal's ticks from index `first` to `end`, those of the first
+// `settleSeconds` left out.
+TickStats TicksFrom(Journal& journal, std::size_t first, std::size_t end, double settleSeconds = 0) {
+    journal.Poll();
+    const std::vector<double>& all = journal.TickTimes();
+    const auto from = all.begin() + static_cast<std::ptrdiff_t>(std::min(first, all.size()));
+    const auto to = all.begin() + static_cast<std::ptrdiff_t>(std::min(end, all.size()));
+    return ComputeTickStats(std::vector<double>(from, to), settleSeconds);
+}
+
+// Intervals shorter than a quarter period: ticks that waited in the queue
+// and then ran back to back.
+long long BackToBack(const TickStats& stats) {
+    return std::count_if(stats.intervalsMs.begin(), stats.intervalsMs.end(),
+                         [](double ms) { return ms < kTickPeriodMs / 4; });
+}
+
+void WaitSeconds(double seconds) { std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long long>(seconds * 1000))); }
+
+struct Measured {
+    TickStats before;  // first client connected, nothing else done
+    TickStats after;   // clients gone, burst logged
+    TickStats afterLate;  // the same window without its first second
+    double burstMs = 0;
+    std::string failure;
+};
+
+// The shell's part: started by OLE, loaded, timed, closed.
+Measured MeasureShell(const std::string& root, const CLSID& clsid, double seconds) {
+    Measured measured;
+    const std::string journalPath = root + "\\System\\recorder.journal";
+    Journal journal(journalPath);
+    std::optional<EditorClient> first;
+    first.emplace();
+    {
+        const ServerSurroundings surroundings(root, journalPath);
+        if (const HRESULT hr = first->Create(clsid); FAILED(hr)) {
+            measured.failure = Hex("OLE could not start the shell", hr);
+            return measured;
+        }
+    }
+    DWORD pid = 0;
+    const bool started = journal.WaitStarted(std::chrono::seconds(60));
+    const fw::UniqueHandle process = OpenJournaledProcess(journalPath, pid);
+    if (!started || !process) {
+        measured.failure = "the shell's engine did not start";
+        return measured;
+    }
+
+    // A window with the first client connected and idle, for comparison.
+    journal.Poll();
+    std::size_t from = journal.TickTimes().size();
+    WaitSeconds(std::max(2.0, seconds / 3));
+    journal.Poll();
+    std::size_t to = journal.TickTimes().size();
+    measured.before = TicksFrom(journal, from, to);
+
+    // Editor clients come and go; the first one has the engine log its burst.
+    HRESULT hr = MakeCalls(*first, kCallsPerClient);
+    for (int i = 1; i < kClients && SUCCEEDED(hr); ++i) {
+        EditorClient other;
+        hr = other.Create(clsid);
+        if (SUCCEEDED(hr)) hr = MakeCalls(other, kCallsPerClient);
+    }
+    const std::wstring burst = L"rec.time " + std::wstring(kBurstLabel, kBurstLabel + sizeof kBurstLabel - 1) +
+                               L" rec.logrepeat 1 " + std::to_wstring(kBurstLines) + L" 60";
+    const Bstr burstCommand(burst);
+    if (SUCCEEDED(hr)) hr = first->Exec(burstCommand.Get());
+    first.reset();
+    const auto note = journal.WaitForTime(kBurstLabel, std::chrono::seconds(120));
+    if (FAILED(hr) || !note) {
+        CloseShell(pid, process.Get());
+        measured.failure = FAILED(hr) ? Hex("an editor call failed", hr) : "the burst did not end";
+        return measured;
+    }
+    measured.burstMs = note->microseconds / 1000;
+
+    // The state under test: every client gone, the burst logged.
+    journal.Poll();
+    from = journal.TickTimes().size();
+    WaitSeconds(seconds);
+    journal.Poll();
+    to = journal.TickTimes().size();
+    CloseShell(pid, process.Get());
+    measured.after = TicksFrom(journal, from, to);
+    measured.afterLate = TicksFrom(journal, from, to, 1);
+    return measured;
+}
+
+void AddRows(ResultTable& table, const std::string& load, const TickStats& shell, const TickStats& floor,
+             bool judged) {
+    table.Add({"tick interval error p99, " + load + " (ms)", Fixed(shell.p99ErrorMs, 2), Fixed(floor.p99ErrorMs, 2),
+               RatioText(shell.p99ErrorMs, floor.p99ErrorMs), judged ? "<= 1.2x floor" : "",
+               judged ? Verdict(shell.p99ErrorMs <= kFloorFactor * floor.p99ErrorMs) : "info"});
+    table.Add({"tick interval median, " + load + " (ms)", Fixed(shell.medianMs, 2), Fixed(floor.medianMs, 2),
+               RatioText(shell.medianMs, floor.medianMs), "", "info"});
+    table.Add({"tick interval p99, " + load + " (ms)", Fixed(shell.p99Ms, 2), Fixed(floor.p99Ms, 2),
+               RatioText(shell.p99Ms, floor.p99Ms), "", "info"});
+    table.Add({"tick interval max, " + load + " (ms)", Fixed(shell.maxMs, 2), Fixed(floor.maxMs, 2),
+               RatioText(shell.maxMs, floor.maxMs), "", "info"});
+    table.Add({"tick rate, " + load + " (/s)", Fixed(shell.rate, 3), Fixed(floor.rate, 3),
+               RatioText(shell.rate, floor.rate), "", "info"});
+    table.Add({"ticks lost or merged, " + load, std::to_string(shell.lost), std::to_string(floor.lost), "", "",
+               "info"});
+}
+
+}  // namespace
+
+void RunOleTickFigures(const Paths& paths, const Options& options, ResultTable& table, PlotData& plot) {
+    const std::string load = "OLE start, after clients and a 10k-line burst";
+    std::printf("Tick pacing after an OLE start\n");
+    std::fflush(stdout);
+    const std::string root = MakeStartTree(paths, "tick-ole", "");
+    CLSID clsid{};
+    std::string why;
+    if (!AutomationReady(paths, root, clsid, why)) {
+        table.Pending("tick pacing, " + load, why);
+        return;
+    }
+    std::printf("  shell started by OLE: %.0f s idle, %d clients, a %lld-line burst, %.0f s timed\n",
+                std::max(2.0, options.seconds / 3), kClients, kBurstLines, options.seconds);
+    std::fflush(stdout);
+    const Measured shell = MeasureShell(root, clsid, options.seconds);
+    if (!shell.failure.empty()) {
+        std::fprintf(stderr, "driver: tick run %s: %s\n", load.c_str(), shell.failure.c_str());
+        table.Add({"tick interval error p99, " + load + " (ms)", "", "", "", shell.failure, "FAIL"});
+        return;
+    }
+    // The floor right after the shell, on the machine as the shell left it.
+    std::printf("  tick floor, %.0f s\n", options.seconds + kFloorSettleSeconds);
+    std::fflush(stdout);
+    const TickStats floor =
+        ComputeTickStats(RunTimerFloor(paths, options.seconds + kFloorSettleSeconds, 0), kFloorSettleSeconds);
+    if (shell.after.ticks < 2 || floor.ticks < 2) {
+        table.Add({"tick interval error p99, " + load + " (ms)", "", "", "", "too few ticks", "FAIL"});
+        return;
+    }
+    AddRows(table, load, shell.after, floor, true);
+    if (shell.before.ticks >= 2)
+        AddRows(table, "OLE start, first client connected, idle", shell.before, floor, false);
+    // Where the error lies: ticks queued behind the burst and the clients'
+    // releases run back to back at the start of the window.
+    table.Add({"back-to-back ticks (< 7 ms apart), " + load, std::to_string(BackToBack(shell.after)),
+               std::to_string(BackToBack(floor)), "", "", "info"});
+    if (shell.afterLate.ticks >= 2)
+        table.Add({"tick interval error p99, " + load + ", first second left out (ms)",
+                   Fixed(shell.afterLate.p99ErrorMs, 2), Fixed(floor.p99ErrorMs, 2),
+                   RatioText(shell.afterLate.p99ErrorMs, floor.p99ErrorMs), "", "info"});
+    table.Add({"10k-line burst through Exec (ms)", Fixed(shell.burstMs, 1), "", "", "", "info"});
+    plot.AddTickSeries("floor-ole", "floor, after the OLE-started shell", floor);
+    plot.AddTickSeries("shell-ole", "shell, " + load, shell.after);
+}
+
+}  // namespace bench
