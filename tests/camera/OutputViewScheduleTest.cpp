@@ -185,7 +185,6 @@ INSTANTIATE_TEST_SUITE_P(Clocks, PaintScheduleClock, testing::Values(DWORD{0x100
 
 // Paints the pane received, counted by a subclass of its window.
 struct PaintRecord {
-    DWORD at;          // GetTickCount when the paint began
     bool insideFlush;  // during a kFlushMessage sent by the test
 };
 
@@ -194,7 +193,7 @@ bool g_inFlush = false;
 WNDPROC g_paneProc = nullptr;
 
 LRESULT CALLBACK CountingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_PAINT) g_paints.push_back({::GetTickCount(), g_inFlush});
+    if (message == WM_PAINT) g_paints.push_back({g_inFlush});
     return ::CallWindowProcA(g_paneProc, hwnd, message, wParam, lParam);
 }
 

@@ -148,16 +148,23 @@ TEST_F(ShellResources, CameraMenu132HasHighDetailCheckedAndHelpAtTheRight) {
 
 // A dialog template, either form (DLGTEMPLATE or DLGTEMPLATEEX), as far as
 // the console's dialog needs it.
+// Position and size in dialog units, as a template stores them.
+struct Box {
+    short x, y, cx, cy;
+    bool operator==(const Box&) const = default;
+};
+void PrintTo(const Box& box, std::ostream* out) { *out << box.x << ", " << box.y << ", " << box.cx << ", " << box.cy; }
+
 struct DialogControl {
     DWORD id, style, exStyle;
-    short x, y, cx, cy;
+    Box box;
     std::string className;  // upper case: "BUTTON", "EDIT", ... also for the predefined atoms
     std::string text;
 };
 struct DialogTemplate {
     bool valid = false;
     DWORD style = 0, exStyle = 0;
-    short x = 0, y = 0, cx = 0, cy = 0;
+    Box box{};
     WORD menu = 0;  // an ordinal menu id
     std::string caption, font;
     WORD pointSize = 0;
@@ -224,10 +231,7 @@ DialogTemplate ParseDialog(const std::string& bytes) {
         d.exStyle = r.Take<DWORD>();
     }
     const WORD count = r.Take<WORD>();
-    d.x = r.Take<short>();
-    d.y = r.Take<short>();
-    d.cx = r.Take<short>();
-    d.cy = r.Take<short>();
+    d.box = r.Take<Box>();
     std::string menuName, className;
     d.menu = r.OrdinalOr(menuName);
     r.OrdinalOr(className);
@@ -249,10 +253,7 @@ DialogTemplate ParseDialog(const std::string& bytes) {
             c.style = r.Take<DWORD>();
             c.exStyle = r.Take<DWORD>();
         }
-        c.x = r.Take<short>();
-        c.y = r.Take<short>();
-        c.cx = r.Take<short>();
-        c.cy = r.Take<short>();
+        c.box = r.Take<Box>();
         c.id = extended ? r.Take<DWORD>() : r.Take<WORD>();
         const WORD atom = r.OrdinalOr(c.className);
         if (atom >= 0x80 && atom <= 0x85) c.className = kAtoms[atom - 0x80];
@@ -269,8 +270,8 @@ TEST_F(ShellResources, ConsoleDialog102HasItsCaptionSizeStylesMenuAndThreeContro
     const DialogTemplate d = ParseDialog(Resource(RT_DIALOG, 102));
     ASSERT_TRUE(d.valid) << "no dialog 102, or a truncated one";
     EXPECT_EQ(d.caption, "Velmor Console");
-    EXPECT_EQ(d.cx, 272);
-    EXPECT_EQ(d.cy, 156);
+    EXPECT_EQ(d.box.cx, 272);
+    EXPECT_EQ(d.box.cy, 156);
     EXPECT_EQ(d.font, "MS Sans Serif");
     EXPECT_EQ(d.pointSize, 8);
     constexpr DWORD kStyles =
@@ -288,7 +289,7 @@ TEST_F(ShellResources, ConsoleDialog102HasItsCaptionSizeStylesMenuAndThreeContro
     // The output pane: the shell's own read-only text view, which answers as
     // an edit control; its class is the shell's choice.
     EXPECT_EQ(output.id, 1000u);
-    EXPECT_EQ((std::vector<short>{output.x, output.y, output.cx, output.cy}), (std::vector<short>{5, 0, 262, 141}));
+    EXPECT_EQ(output.box, (Box{5, 0, 262, 141}));
     constexpr DWORD kOutputStyles =
         WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOHSCROLL | ES_READONLY | ES_WANTRETURN;
     EXPECT_EQ(output.style & kOutputStyles, kOutputStyles) << std::hex << output.style;
@@ -296,16 +297,14 @@ TEST_F(ShellResources, ConsoleDialog102HasItsCaptionSizeStylesMenuAndThreeContro
 
     EXPECT_EQ(command.id, 1006u);
     EXPECT_EQ(command.className, "EDIT");
-    EXPECT_EQ((std::vector<short>{command.x, command.y, command.cx, command.cy}),
-              (std::vector<short>{5, 141, 248, 15}));
+    EXPECT_EQ(command.box, (Box{5, 141, 248, 15}));
     EXPECT_EQ(command.style & (WS_BORDER | WS_TABSTOP), static_cast<DWORD>(WS_BORDER | WS_TABSTOP));
     EXPECT_EQ(command.style & (ES_AUTOHSCROLL | ES_MULTILINE), 0u) << "the command line scrolls or wraps";
 
     EXPECT_EQ(execute.id, 1007u);
     EXPECT_EQ(execute.className, "BUTTON");
     EXPECT_EQ(execute.text, "!");
-    EXPECT_EQ((std::vector<short>{execute.x, execute.y, execute.cx, execute.cy}),
-              (std::vector<short>{253, 142, 13, 13}));
+    EXPECT_EQ(execute.box, (Box{253, 142, 13, 13}));
     EXPECT_EQ(execute.style & 0x0F, static_cast<DWORD>(BS_DEFPUSHBUTTON));
     EXPECT_EQ(execute.style & WS_TABSTOP, 0u) << "the button is a tab stop";
 }
