@@ -200,6 +200,18 @@ public:
         text = Text();
         return 0;
     }
+    // The extended form has a help id, then the extended style and the
+    // style; the plain one the style, then the extended style.
+    void Styles(bool extended, DWORD& style, DWORD& exStyle) {
+        if (extended) {
+            Take<DWORD>();
+            exStyle = Take<DWORD>();
+            style = Take<DWORD>();
+        } else {
+            style = Take<DWORD>();
+            exStyle = Take<DWORD>();
+        }
+    }
     void AlignTo(std::size_t bytes) { m_at = (m_at + bytes - 1) / bytes * bytes; }
     void Skip(std::size_t bytes) { m_at += bytes; }
     bool Ok() const { return m_at <= m_bytes.size(); }
@@ -221,15 +233,8 @@ DialogTemplate ParseDialog(const std::string& bytes) {
     if (bytes.size() >= sizeof head) std::memcpy(head, bytes.data(), sizeof head);
     const bool extended = head[0] == 1 && head[1] == 0xFFFF;  // version 1, signature
     TemplateReader r(bytes);
-    if (extended) {
-        r.Skip(sizeof head);
-        r.Take<DWORD>();  // help id
-        d.exStyle = r.Take<DWORD>();
-        d.style = r.Take<DWORD>();
-    } else {
-        d.style = r.Take<DWORD>();
-        d.exStyle = r.Take<DWORD>();
-    }
+    if (extended) r.Skip(sizeof head);
+    r.Styles(extended, d.style, d.exStyle);
     const WORD count = r.Take<WORD>();
     d.box = r.Take<Box>();
     std::string menuName, className;
@@ -245,14 +250,7 @@ DialogTemplate ParseDialog(const std::string& bytes) {
     for (WORD i = 0; i < count && r.Ok(); ++i) {
         r.AlignTo(4);
         DialogControl c{};
-        if (extended) {
-            r.Take<DWORD>();  // help id
-            c.exStyle = r.Take<DWORD>();
-            c.style = r.Take<DWORD>();
-        } else {
-            c.style = r.Take<DWORD>();
-            c.exStyle = r.Take<DWORD>();
-        }
+        r.Styles(extended, c.style, c.exStyle);
         c.box = r.Take<Box>();
         c.id = extended ? r.Take<DWORD>() : r.Take<WORD>();
         const WORD atom = r.OrdinalOr(c.className);
