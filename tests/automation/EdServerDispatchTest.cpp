@@ -18,6 +18,18 @@ namespace {
 
 using vt::Variant;
 
+// Counts the visible camera windows of a process: `data` points to a pair of
+// the process id and the count.
+BOOL CALLBACK CountCameraWindows(HWND window, LPARAM data) {
+    auto* found = reinterpret_cast<std::pair<DWORD, int>*>(data);
+    DWORD owner = 0;
+    char title[32] = {};
+    ::GetWindowThreadProcessId(window, &owner);
+    ::GetWindowTextA(window, title, sizeof title);
+    if (owner == found->first && ::IsWindowVisible(window) && std::string(title) == "Velmor Camera") ++found->second;
+    return TRUE;
+}
+
 class EdServerDispatch : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -175,18 +187,7 @@ TEST_F(EdServerDispatch, FixedAnswersKeepTheirValues) {
     const DWORD shellId = s_shell->WaitShellPid();
     const auto cameras = [shellId] {
         std::pair<DWORD, int> seen{shellId, 0};
-        ::EnumWindows(
-            [](HWND window, LPARAM data) {
-                auto* found = reinterpret_cast<std::pair<DWORD, int>*>(data);
-                DWORD owner = 0;
-                char title[32] = {};
-                ::GetWindowThreadProcessId(window, &owner);
-                ::GetWindowTextA(window, title, sizeof title);
-                if (owner == found->first && ::IsWindowVisible(window) && std::string(title) == "Velmor Camera")
-                    ++found->second;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&seen));
+        ::EnumWindows(&CountCameraWindows, reinterpret_cast<LPARAM>(&seen));
         return seen.second;
     };
     const DWORD start = ::GetTickCount();
