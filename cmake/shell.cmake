@@ -17,6 +17,7 @@ add_library(velmor_shell STATIC
     console/OutputView.cpp
     console/OutputViewInput.cpp
     console/OutputViewPaint.cpp
+    console/PaintSchedule.cpp
     console/OutputViewSchedule.cpp
     console/PaneCommands.cpp
     console/PaneFind.cpp

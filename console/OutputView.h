@@ -21,19 +21,20 @@
 #include <optional>
 
 #include "GdiHandles.h"
+#include "PaintSchedule.h"
 #include "PaneText.h"
 #include "Window.h"
 
-class OutputView final : public fw::Window {
+class OutputView final : public fw::Window, private PaintSchedule::View {
 public:
     static constexpr char kClassName[] = "VelmorOutput";
-    static constexpr DWORD kRepaintIntervalMs = 40;
+    static constexpr DWORD kRepaintIntervalMs = PaintSchedule::kRepaintIntervalMs;
     // Sent by the owner at a moment that suits a paint (right after an engine
     // tick): the view does the work it has put off, and leaves what comes
     // next to the next such message, or to its timer if none comes within
     // kFlushTimeoutMs. wParam and lParam are 0.
     static constexpr UINT kFlushMessage = WM_USER + 0x200;
-    static constexpr DWORD kFlushTimeoutMs = 100;
+    static constexpr DWORD kFlushTimeoutMs = PaintSchedule::kFlushTimeoutMs;
 
     // Registers the window class once per process; false if that failed.
     static bool RegisterClass(HINSTANCE instance);
@@ -44,7 +45,6 @@ protected:
 
 private:
     static constexpr UINT_PTR kDeferredTimerId = 1;
-    static constexpr DWORD kScrollBarIntervalMs = 500;
 
     OutputView() = default;
     ~OutputView() override = default;
@@ -104,20 +104,17 @@ private:
     // the pointer's screen position, or -1 from the keyboard).
     void ContextMenu(LPARAM screenPoint);
 
-    // When the view paints (OutputViewSchedule.cpp).
+    // When the view paints (OutputViewSchedule.cpp; the decisions are m_schedule's).
     LRESULT OnTimer(WPARAM id, LPARAM);
     LRESULT OnFlush(WPARAM, LPARAM);
     // The text changed through a message: paint at the next flush, or soon.
     void TextChanged();
     // The user moved the caret or scrolled: lay out and paint now.
     void ViewChanged();
-    // Sets the timer of put-off work unless it is set already.
-    void ArmTimer(DWORD delayMs);
-    // Paints the changed text and sets a lagging scroll bar (if it is due, or
-    // whatever its interval when `scrollBarNow`).
-    void DoDeferredWork(bool scrollBarNow);
-    // The scroll bar was last set `sinceLastMs` ago, too recently to set again.
-    void ScrollBarLags(DWORD sinceLastMs);
+    bool SetPaintTimer(DWORD delayMs) override;
+    void KillPaintTimer() override;
+    void PaintNow() override;
+    void LayOut() override;
     // Brings the top line, the horizontal offset (after a scroll to the caret,
     // if one is asked for), the scroll bar and the caret up to date.
     void Layout();
@@ -153,14 +150,8 @@ private:
     bool m_focused = false;
     bool m_dragging = false;
     bool m_scrollToCaret = false;
-    bool m_timerSet = false;
-    bool m_paintDue = false;  // the text changed since the last paint
-    DWORD m_lastPaint = 0;
-    DWORD m_lastFlush = 0;  // GetTickCount of the last kFlushMessage
+    PaintSchedule m_schedule{*this};
     SCROLLINFO m_shownScroll{};  // what the scroll bar was last given
-    DWORD m_lastScrollBar = 0;
-    bool m_scrollBarDue = false;  // the scroll bar lags behind the text
-    bool m_scrollBarNow = false;  // the next Layout sets the scroll bar whatever the interval
 
     static const fw::MessageMapEntry messageEntries[];
     static const fw::MessageMap messageMap;

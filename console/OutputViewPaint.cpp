@@ -98,22 +98,13 @@ void OutputView::Layout() {
     info.nPos = m_topLine;
     const bool changed = info.nMax != m_shownScroll.nMax || info.nPage != m_shownScroll.nPage ||
                          info.nPos != m_shownScroll.nPos || m_shownScroll.cbSize == 0;
-    if (changed) {
-        // Setting the scroll bar redraws it, which costs milliseconds here:
-        // while lines stream in, it follows at most once per interval.
-        const DWORD since = ::GetTickCount() - m_lastScrollBar;
-        if (m_scrollBarNow || since >= kScrollBarIntervalMs) {
-            ::SetScrollInfo(m_hWnd, SB_VERT, &info, TRUE);
-            m_shownScroll = info;
-            m_lastScrollBar = ::GetTickCount();
-            m_scrollBarDue = false;
-        } else {
-            ScrollBarLags(since);
-        }
-    } else {
-        m_scrollBarDue = false;
+    if (!changed) {
+        m_schedule.ScrollBarCurrent();
+    } else if (m_schedule.ScrollBarChanged(::GetTickCount())) {
+        ::SetScrollInfo(m_hWnd, SB_VERT, &info, TRUE);
+        m_shownScroll = info;
     }
-    m_scrollBarNow = false;
+    m_schedule.LaidOut();
     if (m_focused) {
         const POINT p = PointOfChar(m_caret);
         ::SetCaretPos(p.x, p.y);
@@ -126,8 +117,7 @@ void OutputView::ScrollTo(int topLine) {
 }
 
 LRESULT OutputView::OnPaint(WPARAM, LPARAM) {
-    m_paintDue = false;
-    m_lastPaint = ::GetTickCount();
+    m_schedule.Painted(::GetTickCount());
     Layout();
     PaintDC paint(m_hWnd);
     if (!paint.Get()) return 0;

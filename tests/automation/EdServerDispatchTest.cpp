@@ -6,6 +6,8 @@
 #include <ocidl.h>
 
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "EdServerClient.h"
 #include "OleShell.h"
@@ -15,6 +17,18 @@
 namespace {
 
 using vt::Variant;
+
+// Counts the visible camera windows of a process: `data` points to a pair of
+// the process id and the count.
+BOOL CALLBACK CountCameraWindows(HWND window, LPARAM data) {
+    auto* found = reinterpret_cast<std::pair<DWORD, int>*>(data);
+    DWORD owner = 0;
+    char title[32] = {};
+    ::GetWindowThreadProcessId(window, &owner);
+    ::GetWindowTextA(window, title, sizeof title);
+    if (owner == found->first && ::IsWindowVisible(window) && std::string(title) == "Velmor Camera") ++found->second;
+    return TRUE;
+}
 
 class EdServerDispatch : public ::testing::Test {
 protected:
@@ -153,13 +167,34 @@ TEST_F(EdServerDispatch, FixedAnswersKeepTheirValues) {
     EXPECT_EQ(V_VT(full.Get()), VT_BOOL);
     EXPECT_EQ(V_BOOL(full.Get()), VARIANT_TRUE);
 
-    Variant count, camera, zero(0L);
-    EXPECT_EQ(Client().Call(vt::ed::kNumCameras, {}, count.Get()), S_OK);
-    EXPECT_EQ(V_VT(count.Get()), VT_I4);
-    EXPECT_EQ(V_I4(count.Get()), 0);
-    EXPECT_EQ(Client().Call(vt::ed::kCamera, {&zero}, camera.Get()), S_OK);
-    EXPECT_EQ(V_VT(camera.Get()), VT_DISPATCH);
-    EXPECT_EQ(V_DISPATCH(camera.Get()), nullptr);
+    // No camera is ever counted or handed out, none open or two open (the
+    // console's New Camera, then Close All Cameras).
+    const auto expectNoCamera = [](const char* when) {
+        Variant count, camera, zero(0L);
+        EXPECT_EQ(Client().Call(vt::ed::kNumCameras, {}, count.Get()), S_OK) << when;
+        EXPECT_EQ(V_VT(count.Get()), VT_I4) << when;
+        EXPECT_EQ(V_I4(count.Get()), 0) << when;
+        EXPECT_EQ(Client().Call(vt::ed::kCamera, {&zero}, camera.Get()), S_OK) << when;
+        EXPECT_EQ(V_VT(camera.Get()), VT_DISPATCH) << when;
+        EXPECT_EQ(V_DISPATCH(camera.Get()), nullptr) << when;
+    };
+    expectNoCamera("no camera open");
+    constexpr UINT kNewCamera = 32784, kCloseAllCameras = 32789;
+    HWND console = s_shell->Console();
+    ASSERT_NE(console, nullptr);
+    ::PostMessageA(console, WM_COMMAND, MAKEWPARAM(kNewCamera, 0), 0);
+    ::PostMessageA(console, WM_COMMAND, MAKEWPARAM(kNewCamera, 0), 0);
+    const DWORD shellId = s_shell->WaitShellPid();
+    const auto cameras = [shellId] {
+        std::pair<DWORD, int> seen{shellId, 0};
+        ::EnumWindows(&CountCameraWindows, reinterpret_cast<LPARAM>(&seen));
+        return seen.second;
+    };
+    const DWORD start = ::GetTickCount();
+    while (cameras() < 2 && ::GetTickCount() - start < 20000) ::Sleep(20);
+    ASSERT_EQ(cameras(), 2) << "the console did not open two cameras";
+    expectNoCamera("two cameras open");
+    ::PostMessageA(console, WM_COMMAND, MAKEWPARAM(kCloseAllCameras, 0), 0);
 }
 
 TEST_F(EdServerDispatch, StringsReachTheEngineAsAnsiText) {

@@ -1,6 +1,7 @@
 // The log's pane registration inside this process: which lines reach a
 // registered pane, on which thread, and that a failing pane never lets an
-// exception out of the log routines the engine calls.
+// exception out of the log routines the engine calls. And the frame timer's
+// own lines, from its real code with the system's multimedia timer.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/FrameTimer.h"
 #include "log/Log.h"
 
 namespace {
@@ -97,6 +99,33 @@ TEST_F(LogPaneTest, APaneThatThrowsLeavesTheLineInTheFile) {
     SetLogPane(&pane);
     Log(LogCategory::Console, "despite the pane");
     EXPECT_NE(FileText().find("CONSOLE: despite the pane\n"), std::string::npos);
+}
+
+// Start-up starts the timer before the console registers its pane: the start
+// line is logged (here a log file is open to catch it) and reaches no pane.
+TEST_F(LogPaneTest, FrameTimerStartLineIsLoggedBeforeAnyPaneAndASecondEnableOnlySaysSo) {
+    timerInit(35);
+    RecordingPane pane;
+    SetLogPane(&pane);
+    timerEnable();
+    timerExit();  // the running timer stops without a word
+    EXPECT_EQ(pane.lines, (std::vector<std::string>{"INFO: timerEnable: Already enabled"}));
+    const std::string text = FileText();
+    EXPECT_NE(text.find("\nINIT: Timer initialized, 35 fps\nINFO: timerEnable: Already enabled\n"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("timerDisable"), std::string::npos) << "the second enable lost the running timer";
+}
+
+// A period of 0 ms (a rate above 1000 a second) is one the system refuses:
+// nothing is said then, and the exit finds no timer to stop.
+TEST_F(LogPaneTest, FrameTimerTheSystemRefusesIsOnlyNoticedAtExit) {
+    RecordingPane pane;
+    SetLogPane(&pane);
+    timerInit(2000);
+    EXPECT_EQ(pane.lines, (std::vector<std::string>{"INIT: Timer initialized, 2000 fps"}));
+    timerExit();
+    EXPECT_EQ(pane.lines, (std::vector<std::string>{"INIT: Timer initialized, 2000 fps",
+                                                    "INFO: timerDisable: Not enabled"}));
 }
 
 }  // namespace

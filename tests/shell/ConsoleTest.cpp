@@ -1,8 +1,12 @@
 // The console window: commands typed and echoed, the pane and its bound,
 // Escape and close requests, the first paint, the About item of the system
-// menu and the close sequence.
+// menu, the help requests of the console's and a camera's Help menu, and the
+// close sequence. (A close before the first paint and a first paint while
+// minimized need an order of messages that only a run in the test's own
+// process controls: tests/camera/ConsoleRunTest.cpp.)
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <utility>
@@ -20,7 +24,6 @@ constexpr int kCommandLine = 1006;
 constexpr int kExecute = 1007;
 constexpr UINT kFileExit = 32775;
 constexpr UINT kAboutItem = 16;
-constexpr DWORD kMinimized = 0x20000000;  // WS_MINIMIZE in a journaled style
 
 TEST(Console, TypedCommandIsTrimmedEchoedThenHandedToTheEngine) {
     ScratchTree tree("console-typed");
@@ -299,85 +302,6 @@ TEST(Console, FirstPaintWhoseLogCannotOpenStartsTheEngineAllTheSame) {
     EXPECT_EQ(journal.Lines().back(), "pExitAll");
 }
 
-// Finds the console as soon as it exists, before its modal loop first looks
-// at its queue; null after 20 seconds.
-HWND FindConsoleAtOnce(DWORD pid) {
-    const DWORD deadline = ::GetTickCount() + 20000;
-    while (::GetTickCount() < deadline) {
-        HWND window = ::FindWindowA("#32770", "Velmor Console");
-        DWORD owner = 0;
-        if (window && ::GetWindowThreadProcessId(window, &owner) && owner == pid) return window;
-    }
-    return nullptr;
-}
-
-TEST(Console, CloseBeforeTheFirstPaintNeverStartsOrStopsTheEngine) {
-    // A close posted as soon as the window exists is handled before the
-    // first paint, since posted messages come before paint messages.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        ScratchTree tree("console-close-early");
-        ShellProcess shell(tree);
-        HWND console = FindConsoleAtOnce(shell.Id());
-        ASSERT_NE(console, nullptr);
-        ::PostMessageA(console, WM_SYSCOMMAND, SC_CLOSE, 0);
-        ASSERT_TRUE(shell.WaitExit());
-        if (shell.EngineJournal().Count("pInitAll") != 0) continue;  // painted first: again
-
-        // No engine call at all (no journal), no log file, and the process
-        // ended by itself.
-        EXPECT_FALSE(tree.Exists("System\\recorder.journal"));
-        EXPECT_FALSE(tree.Exists("System\\Velmor.log"));
-        EXPECT_NE(shell.ExitCode(), 99u);
-        return;
-    }
-    GTEST_SKIP() << "the console painted before the close arrived in every attempt";
-}
-
-TEST(Console, FirstPaintWhileMinimizedStartsTheEngine) {
-    // The dialog ignores the start-up show mode under Wine, so the window is
-    // minimized from outside: its pending paint is validated away at once,
-    // then it is minimized and given a paint message.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        ScratchTree tree("console-minimized");
-        tree.Write("System\\recorder.cmds", "rec.window\n");
-        ShellProcess shell(tree);
-        HWND console = FindConsoleAtOnce(shell.Id());
-        ASSERT_NE(console, nullptr);
-        // Polled without pause: the paint is due the moment it shows.
-        const DWORD deadline = ::GetTickCount() + 20000;
-        while (!::IsWindowVisible(console) && ::GetTickCount() < deadline) {
-        }
-        ::RedrawWindow(console, nullptr, nullptr, RDW_VALIDATE | RDW_NOINTERNALPAINT);
-        ::Sleep(700);
-        if (shell.EngineJournal().Count("pInitAll") != 0) {  // painted first: again
-            shell.Close();
-            continue;
-        }
-        ::ShowWindow(console, SW_MINIMIZE);
-        ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(console) != FALSE; }));
-        ::RedrawWindow(console, nullptr, nullptr, RDW_INTERNALPAINT);
-
-        ASSERT_TRUE(shell.WaitEngineStarted());
-        ASSERT_TRUE(shell.EngineJournal().WaitFor("window "));
-        std::string consoleLine;
-        for (const std::string& line : shell.EngineJournal().Matching("window "))
-            if (line.find("title=\"Velmor Console\"") != std::string::npos) consoleLine = line;
-        ASSERT_FALSE(consoleLine.empty());
-        const std::size_t at = consoleLine.find("style=0x");
-        ASSERT_NE(at, std::string::npos);
-        const DWORD style = std::stoul(consoleLine.substr(at + 8, 8), nullptr, 16);
-        EXPECT_NE(style & kMinimized, 0u) << consoleLine;
-
-        // The engine runs: ticks arrive while the window stays minimized.
-        EXPECT_TRUE(shell.EngineJournal().WaitForCount("pServerTick", 3));
-        EXPECT_TRUE(::IsIconic(console));
-        ASSERT_TRUE(shell.Close());
-        EXPECT_EQ(CountPrefix(FileLines(tree, "System\\Velmor.log"), "INFO: Log file open, "), 1);
-        return;
-    }
-    GTEST_SKIP() << "the console painted before it could be minimized in every attempt";
-}
-
 // Ends, by their process ids, the help viewers that a test made the shell start.
 class HelpViewers {
 public:
@@ -473,6 +397,130 @@ TEST(Console, AboutItemOfTheSystemMenuOpensHelpAndNoDialog) {
         KeysInSystemMenu(shell, {{WM_KEYDOWN, VK_END}, {WM_KEYDOWN, VK_RETURN}});
     });
 
+    ASSERT_TRUE(shell.Close());
+}
+
+// Stands in for the help viewer. WinHelp hands its request to a running
+// viewer, found by its window class, in a WM_COPYDATA whose wParam is the
+// window that asks; this one records them. Its window belongs to this thread,
+// so waiting for a request pumps messages.
+class HelpViewerStandIn {
+public:
+    struct Request {
+        HWND owner;
+        UINT command;
+        LONG data;
+        std::string file;
+    };
+
+    HelpViewerStandIn() {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = &Proc;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = kClass;
+        m_registered = ::RegisterClassA(&wc) != 0;
+        m_window = ::CreateWindowExA(0, kClass, "help stand-in", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                     nullptr, wc.hInstance, nullptr);
+        if (m_window) ::SetWindowLongPtrA(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~HelpViewerStandIn() {
+        if (m_window) ::DestroyWindow(m_window);
+        if (m_registered) ::UnregisterClassA(kClass, ::GetModuleHandleA(nullptr));
+    }
+    HelpViewerStandIn(const HelpViewerStandIn&) = delete;
+    HelpViewerStandIn& operator=(const HelpViewerStandIn&) = delete;
+
+    bool Ready() const { return m_window != nullptr; }
+    // Pumps until `count` requests have come; false after ten seconds.
+    bool WaitFor(std::size_t count) {
+        const DWORD start = ::GetTickCount();
+        while (requests.size() < count) {
+            const DWORD spent = ::GetTickCount() - start;
+            if (spent >= 10000) return false;
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10000 - spent, QS_ALLINPUT);
+            MSG msg;
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+        }
+        return true;
+    }
+
+    std::vector<Request> requests;
+
+private:
+    static constexpr char kClass[] = "MS_WINHELP";
+
+    // The request as WinHelp packs it: size, command, data, a reserved word,
+    // and the offset of the file name, which follows the header.
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        try {
+            auto* self = reinterpret_cast<HelpViewerStandIn*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+            if (message != WM_COPYDATA || !self) return ::DefWindowProcA(hwnd, message, wParam, lParam);
+            const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+            const auto* bytes = static_cast<const unsigned char*>(copy->lpData);
+            if (copy->cbData < 16) return FALSE;
+            WORD command = 0, fileAt = 0;
+            LONG data = 0;
+            std::memcpy(&command, bytes + 2, sizeof command);
+            std::memcpy(&data, bytes + 4, sizeof data);
+            std::memcpy(&fileAt, bytes + 12, sizeof fileAt);
+            std::string file;
+            for (DWORD i = fileAt; fileAt && i < copy->cbData && bytes[i]; ++i) file += static_cast<char>(bytes[i]);
+            self->requests.push_back({reinterpret_cast<HWND>(wParam), command, data, file});
+            return TRUE;
+        } catch (...) {
+            return FALSE;
+        }
+    }
+
+    bool m_registered = false;
+    HWND m_window = nullptr;
+};
+
+TEST(Console, HelpItemsOfTheConsoleAndOfACameraAskForTheirTopicsOwnedByTheConsole) {
+    constexpr UINT kNewCamera = 32784;
+    constexpr UINT kHelpTopics = 32782, kHelpAbout = 32783, kHelpOrdering = 32790;
+    constexpr UINT kOrderNow = 32791, kWebSite = 32792;
+    ASSERT_EQ(::FindWindowA("MS_WINHELP", nullptr), nullptr) << "a help viewer is already running";
+    HelpViewerStandIn viewer;
+    ASSERT_TRUE(viewer.Ready());
+    ScratchTree tree("console-help");
+    ShellProcess shell(tree);
+    ASSERT_TRUE(shell.WaitEngineStarted());
+    HWND console = shell.Console();
+    ::PostMessageA(console, WM_COMMAND, MAKEWPARAM(kNewCamera, 0), 0);
+    HWND camera = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (HWND window : TopLevelWindows(shell.Id()))
+            if (WindowText(window) == "Velmor Camera" && ::IsWindowVisible(window)) camera = window;
+        return camera != nullptr;
+    })) << "no camera opened";
+
+    struct Topic {
+        UINT item;
+        UINT command;
+        LONG data;
+    };
+    const Topic topics[] = {{kHelpTopics, HELP_FINDER, 0}, {kHelpAbout, HELP_CONTEXT, 200},
+                            {kHelpOrdering, HELP_CONTEXT, 202}};
+    for (HWND from : {console, camera}) {
+        const std::string source = from == console ? "console" : "camera";
+        for (const Topic& topic : topics) {
+            // Order Now and the web site item first: they ask for nothing, so
+            // the next request is the topic's.
+            ::PostMessageA(from, WM_COMMAND, MAKEWPARAM(kOrderNow, 0), 0);
+            ::PostMessageA(from, WM_COMMAND, MAKEWPARAM(kWebSite, 0), 0);
+            ::PostMessageA(from, WM_COMMAND, MAKEWPARAM(topic.item, 0), 0);
+            const std::size_t before = viewer.requests.size();
+            ASSERT_TRUE(viewer.WaitFor(before + 1)) << source << " item " << topic.item << " asked for no help";
+            const auto& request = viewer.requests.back();
+            EXPECT_EQ(request.owner, console) << source << " item " << topic.item;
+            EXPECT_EQ(request.command, topic.command) << source << " item " << topic.item;
+            EXPECT_EQ(request.data, topic.data) << source << " item " << topic.item;
+            EXPECT_EQ(request.file, "..\\help\\velmor.hlp") << source << " item " << topic.item;
+        }
+    }
+    Sync(shell, "help-asked");
+    EXPECT_EQ(viewer.requests.size(), 6u) << "more help requests than items chosen";
     ASSERT_TRUE(shell.Close());
 }
 
