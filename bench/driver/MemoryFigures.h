@@ -3,7 +3,7 @@
 // point on tells a leak from the pages that the first use of a path brings in.
 #pragma once
 
-#include "Child.h"
+#include "Harness.h"
 #include "EditorFigures.h"
 #include "ResultTable.h"
 
