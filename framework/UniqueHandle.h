@@ -1,8 +1,13 @@
-// A kernel handle (a file, a process) closed with its holder.
+// Owners of the handles that are not windows' or GDI's: a kernel handle (a
+// file, a process, an event) and a C stream, each closed with its holder.
+// Header-only, so that targets outside the framework library (the engine
+// libraries, the tests, the benchmarks) use the same types.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdio>
+#include <memory>
 #include <utility>
 
 namespace fw {
@@ -34,5 +39,15 @@ public:
 private:
     HANDLE m_handle = nullptr;
 };
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+// A C stream; release() and fclose where the result of the close matters.
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
+
+inline UniqueFile OpenFile(const char* path, const char* mode) {
+    return UniqueFile(std::fopen(path, mode));
+}
 
 }  // namespace fw

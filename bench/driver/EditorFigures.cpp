@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "Bstr.h"
-#include "Child.h"
+#include "OleString.h"
+#include "Harness.h"
 #include "EditorClient.h"
 #include "FloorIds.h"
 #include "Qpc.h"
@@ -37,10 +37,10 @@ HRESULT TimeEach(long long count, std::vector<double>& times, Call call) {
 // The arguments every call passes; the engine is told to answer each
 // property request with kReplyLength characters.
 struct CallArguments {
-    Bstr command{L"bench"};
-    Bstr first{L"bench"};
-    Bstr second{L"prop"};
-    Bstr value{L"value"};
+    fw::OleString command{::SysAllocString(L"bench")};
+    fw::OleString first{::SysAllocString(L"bench")};
+    fw::OleString second{::SysAllocString(L"prop")};
+    fw::OleString value{::SysAllocString(L"value")};
 };
 
 CallTimes TimeClient(EditorClient& client, long long count) {

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "Child.h"
+#include "Harness.h"
 #include "EditorClient.h"
 #include "Options.h"
 #include "Paths.h"

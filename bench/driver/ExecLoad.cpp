@@ -1,6 +1,6 @@
 #include "ExecLoad.h"
 
-#include "Bstr.h"
+#include "OleString.h"
 #include "EditorClient.h"
 
 namespace bench {
@@ -19,7 +19,7 @@ void ExecLoad::Run(CLSID clsid) {
         const HRESULT created = client.Create(clsid);
         if (FAILED(created)) m_result = created;
         ::SetEvent(m_connected.Get());
-        const Bstr command(L"bench");
+        const fw::OleString command(::SysAllocString(L"bench"));
         while (SUCCEEDED(created) && !m_stop.load(std::memory_order_relaxed)) {
             const HRESULT hr = client.Exec(command.Get());
             if (FAILED(hr)) {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "Child.h"
+#include "Harness.h"
 #include "Qpc.h"
 
 namespace bench {

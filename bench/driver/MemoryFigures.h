@@ -7,7 +7,7 @@
 // working set and its peak are shown for information.
 #pragma once
 
-#include "Child.h"
+#include "Harness.h"
 #include "EditorFigures.h"
 #include "ResultTable.h"
 

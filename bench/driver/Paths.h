@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "Harness.h"
+
 namespace bench {
 
 struct Paths {
@@ -15,11 +17,5 @@ struct Paths {
     static Paths FromDriver();
     std::string Floor(const char* name) const { return benchDir + "\\" + name + ".exe"; }
 };
-
-bool FileExists(const std::string& path);
-// Deletes a directory tree; missing is fine.
-void RemoveTree(const std::string& path);
-bool WriteTextFile(const std::string& path, const std::string& content);
-std::string ReadTextFile(const std::string& path);
 
 }  // namespace bench

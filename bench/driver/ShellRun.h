@@ -9,8 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "Child.h"
-#include "Journal.h"
+#include "Harness.h"
 
 namespace bench {
 

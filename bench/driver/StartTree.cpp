@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "Child.h"
+#include "Harness.h"
 
 namespace bench {
 

@@ -17,7 +17,7 @@
 #include "EditAsPane.h"
 #include "LogLines.h"
 #include "Qpc.h"
-#include "UniqueFile.h"
+#include "UniqueHandle.h"
 #include "resource.h"
 
 namespace {
@@ -60,7 +60,7 @@ double FileBurst() {
         !::GetTempFileNameA(directory, "flg", 0, path))
         return -1;
     double microseconds = -1;
-    if (bench::UniqueFile file = bench::OpenFile(path, "w+t")) {
+    if (fw::UniqueFile file = fw::OpenFile(path, "w+t")) {
         const std::int64_t begin = bench::QpcNow();
         for (long long i = 0; i < g_burst.count; ++i) {
             std::fputs(bench::LogLine(i, g_burst.length).c_str(), file.get());
@@ -116,7 +116,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return 2;
     }
     if (g_burst.microseconds < 0) return 1;
-    bench::UniqueFile file = bench::OpenFile(g_burst.output, "w");
+    fw::UniqueFile file = fw::OpenFile(g_burst.output, "w");
     if (!file) return 1;
     std::fprintf(file.get(), "us %.1f\n", g_burst.microseconds);
     return 0;

@@ -12,7 +12,7 @@
 
 #include "EditAsPane.h"
 #include "Qpc.h"
-#include "UniqueFile.h"
+#include "UniqueHandle.h"
 #include "resource.h"
 
 namespace {
@@ -21,7 +21,7 @@ const char* g_output = nullptr;
 bool g_written = false;
 
 bool WriteCounter(std::int64_t counter) {
-    bench::UniqueFile file = bench::OpenFile(g_output, "w");
+    fw::UniqueFile file = fw::OpenFile(g_output, "w");
     return file && std::fprintf(file.get(), "qpc %lld\n", static_cast<long long>(counter)) > 0;
 }
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "Qpc.h"
-#include "UniqueFile.h"
+#include "UniqueHandle.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 bool WriteTicks(const char* path) {
-    bench::UniqueFile file = bench::OpenFile(path, "w");
+    fw::UniqueFile file = fw::OpenFile(path, "w");
     if (!file) return false;
     for (std::int64_t tick : g_run.ticks)
         std::fprintf(file.get(), "%.1f\n", bench::QpcToMicroseconds(tick - g_run.ticks.front()));

@@ -9,6 +9,7 @@
 
 #include "ChildProcess.h"
 #include "OleShell.h"
+#include "TextLines.h"
 
 namespace {
 
@@ -17,16 +18,6 @@ std::string Chomp(std::string s) {
     if (!s.empty() && s.back() == '\n') s.pop_back();
     if (!s.empty() && s.back() == '\r') s.pop_back();
     return s;
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 size_t CountOf(const std::string& text, const std::string& part) {
@@ -158,7 +149,7 @@ TEST(VbScript, DrivesTheServerByName) {
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
 
-    EXPECT_EQ(SplitLines(shell.Tree().Read("vbscript.txt")),
+    EXPECT_EQ(vt::SplitLines(shell.Tree().Read("vbscript.txt")),
               (std::vector<std::string>{"CurCamera=0", "Fullscreen=True", "NumCameras=0",
                                         "Camera(0) Is Nothing=True", "NewCamera Is Nothing=True",
                                         "GetProp=Keep",
@@ -208,7 +199,7 @@ TEST(JScript, ExecGetPropWithTheLongestReplyAndSetProp) {
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
 
-    EXPECT_EQ(SplitLines(shell.Tree().Read("jscript.txt")),
+    EXPECT_EQ(vt::SplitLines(shell.Tree().Read("jscript.txt")),
               (std::vector<std::string>{"GetProp length=16383 only r=true",
                                         "GetProp=set by JScript"}));
     vt::Journal& journal = shell.EngineJournal();

@@ -9,23 +9,6 @@ namespace vt {
 
 namespace {
 
-struct FindWindows {
-    DWORD processId;
-    const std::string* title;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
-    auto* find = reinterpret_cast<FindWindows*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    if (pid != find->processId) return TRUE;
-    char title[128] = {};
-    ::GetWindowTextA(window, title, sizeof title);
-    if (*find->title == title) find->found.push_back(window);
-    return TRUE;
-}
-
 // Reads a journal string in double quotes starting at `at`; moves past it.
 std::string ReadQuoted(const std::string& line, size_t& at) {
     std::string out;
@@ -77,12 +60,6 @@ MenuItem ParseMenuLine(const std::string& line) {
 }
 
 }  // namespace
-
-std::vector<HWND> TopLevelWindows(DWORD processId, const std::string& title) {
-    FindWindows find{processId, &title, {}};
-    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&find));
-    return find.found;
-}
 
 std::vector<HWND> CameraWindows(ShellProcess& shell) {
     return TopLevelWindows(shell.Id(), kCameraTitle);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ShellProcess.h"
+#include "ShellWindowFind.h"
 
 namespace vt {
 
@@ -28,9 +29,6 @@ bool WaitUntil(Predicate done, DWORD timeoutMs = 5000) {
     }
 }
 
-// The process's visible or hidden top-level windows with this title, in
-// stacking order (topmost first).
-std::vector<HWND> TopLevelWindows(DWORD processId, const std::string& title);
 std::vector<HWND> CameraWindows(ShellProcess& shell);
 
 // Chooses "&New Camera" in the console's menu and returns the camera window

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "Files.h"
+
 namespace vt {
 
 class ScratchTree {
@@ -26,8 +28,10 @@ private:
     std::string m_root;
 };
 
-// Deletes a directory tree; missing is fine.
-void RemoveTree(const std::string& path);
-std::string ReadFileBytes(const std::string& path);
+// A fresh, empty directory (Windows path) under the scratch root.
+std::string ScratchDirectory(const std::string& name);
+// Copies the shell, the recording engine (as vmserver.dll) and, if asked,
+// the type library into a directory, made if missing.
+void CopyShellInto(const std::string& systemDirectory, bool withTypeLibrary = true);
 
 }  // namespace vt

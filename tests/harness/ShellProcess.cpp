@@ -5,72 +5,67 @@
 
 namespace vt {
 
-ShellProcess::ShellProcess(const ScratchTree& tree, const std::string& arguments)
-    : m_journal(tree.System() + "\\recorder.journal") {
-    const std::string exe = tree.System() + "\\Velmor.exe";
-    std::string commandLine = "\"" + exe + "\"";
-    if (!arguments.empty()) commandLine += " " + arguments;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          tree.Root().c_str(), &startup, &m_info))
-        throw std::runtime_error("cannot start " + exe);
-}
-
-ShellProcess::~ShellProcess() {
-    Kill();
-    if (m_info.hThread) ::CloseHandle(m_info.hThread);
-    if (m_info.hProcess) ::CloseHandle(m_info.hProcess);
-}
-
-bool ShellProcess::Running() const {
-    return ::WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT;
-}
-
-void ShellProcess::Kill() {
-    if (m_info.hProcess && Running()) {
-        ::TerminateProcess(m_info.hProcess, 99);
-        ::WaitForSingleObject(m_info.hProcess, 10000);
-    }
-}
-
 namespace {
 
-struct FindConsole {
-    DWORD pid;
-    HWND found;
-};
+ProcessStart WithJournalVariable(const ShellStart& start) {
+    return {start.exe, start.arguments, start.directory, start.showWindow, nullptr, nullptr,
+            {{"VELMOR_JOURNAL", start.journal}}};
+}
 
-BOOL CALLBACK FindConsoleProc(HWND window, LPARAM param) {
-    auto* find = reinterpret_cast<FindConsole*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    if (pid != find->pid) return TRUE;
-    char title[64] = {};
-    ::GetWindowTextA(window, title, sizeof title);
-    if (std::string(title) != "Velmor Console") return TRUE;
-    find->found = window;
-    return FALSE;
+ProcessStart InTree(const ScratchTree& tree, const std::string& arguments,
+                    std::optional<WORD> showWindow) {
+    return {tree.System() + "\\Velmor.exe", arguments, tree.Root(), showWindow, nullptr, nullptr, {}};
+}
+
+void PressEnter(HWND edit) {
+    // Enter goes through the console's modal loop, which makes it a click on
+    // the default button, as for a key pressed by the user.
+    ::PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    ::PostMessageA(edit, WM_KEYUP, VK_RETURN, 0xC01C0001);
+}
+
+std::string Trimmed(const std::string& text) {
+    const char* space = " \t\n\v\f\r";
+    const size_t first = text.find_first_not_of(space);
+    return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(space) + 1 - first);
 }
 
 }  // namespace
 
-std::string WindowText(HWND window) {
-    const LRESULT length = ::SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    const LRESULT copied =
-        ::SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(copied));
-    return text;
+ShellStart StartIn(const ScratchTree& tree, const std::string& arguments) {
+    return {tree.System() + "\\Velmor.exe", arguments, tree.Root(), tree.System() + "\\recorder.journal"};
 }
+
+ShellProcess::ShellProcess(const ScratchTree& tree, const std::string& arguments,
+                           std::optional<WORD> showWindow)
+    : m_journal(tree.System() + "\\recorder.journal"),
+      m_process(InTree(tree, arguments, showWindow)),
+      m_closeAtEnd(false) {
+    if (!m_process.Started()) throw std::runtime_error("cannot start " + tree.System() + "\\Velmor.exe");
+}
+
+ShellProcess::ShellProcess(const ShellStart& start)
+    : m_journal(start.journal), m_process(WithJournalVariable(start)), m_closeAtEnd(start.closeAtEnd) {
+    if (!m_process.Started())
+        throw std::runtime_error("cannot start " + start.exe + " in " + start.directory + ": error " +
+                                 std::to_string(m_process.LastError()));
+}
+
+ShellProcess::~ShellProcess() {
+    if (m_closeAtEnd && Running()) Close();
+    Kill();
+}
+
+bool ShellProcess::Running() const { return m_process.Running(); }
+
+void ShellProcess::Kill() { m_process.Kill(); }
 
 HWND ShellProcess::Console(std::chrono::milliseconds timeout) {
     if (m_console && ::IsWindow(m_console)) return m_console;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline && Running()) {
-        FindConsole find{Id(), nullptr};
-        ::EnumWindows(&FindConsoleProc, reinterpret_cast<LPARAM>(&find));
-        if (find.found) return m_console = find.found;
+    while (Running()) {
+        if (HWND found = FindConsoleWindow(Id())) return m_console = found;
+        if (std::chrono::steady_clock::now() > deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return nullptr;
@@ -83,23 +78,29 @@ bool ShellProcess::WaitEngineStarted() { return m_journal.WaitFor("pInitAll"); }
 void ShellProcess::Type(const std::string& text) {
     HWND edit = Control(1006);
     ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    // Enter goes through the console's modal loop, which makes it a click on
-    // the default button, as for a key pressed by the user.
-    ::PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 0x001C0001);
-    ::PostMessageA(edit, WM_KEYUP, VK_RETURN, 0xC01C0001);
+    PressEnter(edit);
+}
+
+void ShellProcess::TypeWide(const std::wstring& text) {
+    HWND edit = Control(1006);
+    ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    PressEnter(edit);
 }
 
 void ShellProcess::Command(const std::string& text) {
+    if (!TryCommand(text)) throw std::runtime_error("the engine did not receive " + text);
+}
+
+bool ShellProcess::TryCommand(const std::string& text) {
     // The console hands the engine the text without surrounding white space.
-    const char* space = " \t\n\v\f\r";
-    const size_t first = text.find_first_not_of(space);
-    const std::string trimmed =
-        first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(space) + 1 - first);
-    const std::string line = "edsrvProcess 65535 0 " + JournalQuote(trimmed);
+    const std::string line = "edsrvProcess 65535 0 " + JournalQuote(Trimmed(text));
     const size_t before = m_journal.Count(line);
     Type(text);
-    if (!m_journal.WaitForCount(line, before + 1))
-        throw std::runtime_error("the engine did not receive " + text);
+    return m_journal.WaitForCount(line, before + 1);
+}
+
+bool ShellProcess::Sync(const std::string& tag) {
+    return TryCommand("rec.journal " + tag) && m_journal.WaitFor("note " + tag);
 }
 
 void ShellProcess::MenuCommand(UINT id) {
@@ -122,16 +123,9 @@ std::string ShellProcess::PaneText() {
 
 std::string ShellProcess::CommandLineText() { return WindowText(Control(1006)); }
 
-bool ShellProcess::WaitExit(std::chrono::milliseconds timeout) {
-    return ::WaitForSingleObject(m_info.hProcess, static_cast<DWORD>(timeout.count())) ==
-           WAIT_OBJECT_0;
-}
+bool ShellProcess::WaitExit(std::chrono::milliseconds timeout) { return m_process.WaitExit(timeout); }
 
-DWORD ShellProcess::ExitCode() const {
-    DWORD code = STILL_ACTIVE;
-    ::GetExitCodeProcess(m_info.hProcess, &code);
-    return code;
-}
+DWORD ShellProcess::ExitCode() const { return m_process.ExitCode(); }
 
 bool ShellProcess::Close() {
     if (HWND console = Console(std::chrono::seconds(5)))

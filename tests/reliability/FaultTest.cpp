@@ -25,9 +25,6 @@ namespace {
 
 using vt::Variant;
 
-rel::ShellStart StartIn(const vt::ScratchTree& tree) {
-    return {tree.System() + "\\Velmor.exe", "", tree.Root(), tree.System() + "\\recorder.journal"};
-}
 
 // Waits until the journal holds at least `count` calls of the client.
 bool WaitCalls(vt::Journal& journal, int client, std::size_t count) {
@@ -85,7 +82,7 @@ TEST(Faults, AClientKilledInTheMiddleLeavesTheOthersServed) {
     client.Release();
     ASSERT_TRUE(shell.CloseConsole());
     EXPECT_TRUE(journal.Contains("pExitAll"));
-    const std::vector<std::string> log = rel::SplitLines(shell.LogText());
+    const std::vector<std::string> log = vt::SplitLines(shell.LogText());
     for (int c = 1; c <= 3; ++c)
         EXPECT_TRUE(rel::SameSequence(rel::ClientLogLines(log, c), rel::ExpectedLogLines(c, kCalls)))
             << "client " << c;
@@ -117,15 +114,15 @@ TEST(Faults, TheConsoleClosedWhileClientsCallEndsTheShellCleanly) {
 
     // The engine was stopped once and got nothing after that.
     const std::vector<std::string> lines = journal.Lines();
-    const int exit = rel::IndexOf(lines, "pExitAll");
+    const int exit = vt::IndexOf(lines, "pExitAll");
     ASSERT_NE(exit, -1);
-    EXPECT_EQ(rel::IndexOf(lines, "pExitAll", exit + 1), -1);
+    EXPECT_EQ(vt::IndexOf(lines, "pExitAll", exit + 1), -1);
     for (std::size_t i = static_cast<std::size_t>(exit); i < lines.size(); ++i)
         EXPECT_FALSE(EngineCall(lines[i])) << lines[i];
 
     // Nothing lost: what reached the engine reached the log, which ends
     // with its closed line.
-    const std::vector<std::string> log = rel::SplitLines(shell.LogText());
+    const std::vector<std::string> log = vt::SplitLines(shell.LogText());
     for (int c = 1; c <= 3; ++c) {
         const std::vector<std::string> calls = rel::ClientJournalLines(lines, c);
         const int made = static_cast<int>(calls.size());
@@ -143,18 +140,18 @@ TEST(Faults, AnEngineThatLogsFromInsideEveryCallLosesNoLine) {
                "rec.oninit rec.log 13 from init\n"
                "rec.onexit rec.log 14 from exit\n"
                "rec.ontick rec.log 1 from tick\n");
-    rel::Shell shell(StartIn(tree));
+    vt::ShellProcess shell(vt::StartIn(tree));
     ASSERT_TRUE(shell.WaitEngineStarted());
     ASSERT_TRUE(shell.EngineJournal().WaitFor("pServerTick n=30 "));
-    ASSERT_TRUE(shell.Command("rec.log 5 from a command"));
+    ASSERT_TRUE(shell.TryCommand("rec.log 5 from a command"));
     ASSERT_TRUE(shell.Close());
     EXPECT_EQ(shell.ExitCode(), 0u);
 
-    const std::vector<std::string> log = rel::SplitLines(tree.Read("System\\Velmor.log"));
+    const std::vector<std::string> log = vt::SplitLines(tree.Read("System\\Velmor.log"));
     ASSERT_GE(log.size(), 8u);
     EXPECT_EQ(log[5].rfind("INFO: Log file open, ", 0), 0u);
     EXPECT_EQ(log[6], "INIT: from init");
-    EXPECT_NE(rel::IndexOf(log, "ED: from a command"), -1);
+    EXPECT_NE(vt::IndexOf(log, "ED: from a command"), -1);
     // One line for every tick the engine had.
     int ticks = 0;
     for (const std::string& line : log) ticks += line == "INFO: from tick";
@@ -169,7 +166,7 @@ TEST(Faults, ATickStalledForTwoSecondsLosesNoTick) {
     vt::ScratchTree tree("rel-tick-stall");
     // The first tick sleeps two seconds, then takes both hooks away.
     tree.Write("System\\recorder.cmds", "rec.ontick rec.sleep 2000\nrec.ontick rec.ontick off\n");
-    rel::Shell shell(StartIn(tree));
+    vt::ShellProcess shell(vt::StartIn(tree));
     ASSERT_TRUE(shell.WaitEngineStarted());
     vt::Journal& journal = shell.EngineJournal();
     // Until 6 s after the engine started.
@@ -205,28 +202,28 @@ TEST(Faults, AnEngineThatOpensAndClosesTheLogOnEveryTick) {
     vt::ScratchTree tree("rel-log-every-tick");
     tree.Write("System\\recorder.cmds",
                "rec.ontick rec.openlog tick.log\nrec.ontick rec.log 1 tick line\n");
-    rel::Shell shell(StartIn(tree));
+    vt::ShellProcess shell(vt::StartIn(tree));
     ASSERT_TRUE(shell.WaitEngineStarted());
     ASSERT_TRUE(shell.EngineJournal().WaitFor("pServerTick n=40 "));
-    ASSERT_TRUE(shell.Command("rec.ontick off"));
-    ASSERT_TRUE(shell.Command("rec.closelog"));
-    ASSERT_TRUE(shell.Command("rec.closelog"));
-    ASSERT_TRUE(shell.Command("rec.openlog final.log"));
-    ASSERT_TRUE(shell.Command("rec.log 1 into the final log"));
+    ASSERT_TRUE(shell.TryCommand("rec.ontick off"));
+    ASSERT_TRUE(shell.TryCommand("rec.closelog"));
+    ASSERT_TRUE(shell.TryCommand("rec.closelog"));
+    ASSERT_TRUE(shell.TryCommand("rec.openlog final.log"));
+    ASSERT_TRUE(shell.TryCommand("rec.log 1 into the final log"));
     ASSERT_TRUE(shell.Close());
     EXPECT_EQ(shell.ExitCode(), 0u);
 
     // The first tick closed Velmor.log; tick.log, opened afresh on every
     // tick, holds the last tick's lines and its closed line.
-    const std::vector<std::string> first = rel::SplitLines(tree.Read("System\\Velmor.log"));
+    const std::vector<std::string> first = vt::SplitLines(tree.Read("System\\Velmor.log"));
     ASSERT_FALSE(first.empty());
     EXPECT_EQ(first.back().rfind("INFO: Log file closed, ", 0), 0u);
-    const std::vector<std::string> tick = rel::SplitLines(tree.Read("System\\tick.log"));
+    const std::vector<std::string> tick = vt::SplitLines(tree.Read("System\\tick.log"));
     ASSERT_GE(tick.size(), 8u);
     EXPECT_EQ(tick[5].rfind("INFO: Log file open, ", 0), 0u);
     EXPECT_EQ(tick[6], "INFO: tick line");
     EXPECT_EQ(tick.back().rfind("INFO: Log file closed, ", 0), 0u);
-    const std::vector<std::string> final = rel::SplitLines(tree.Read("System\\final.log"));
+    const std::vector<std::string> final = vt::SplitLines(tree.Read("System\\final.log"));
     ASSERT_GE(final.size(), 9u);
     EXPECT_EQ(final[6], "CONSOLE: rec.log 1 into the final log");
     EXPECT_EQ(final[7], "INFO: into the final log");
@@ -237,11 +234,11 @@ TEST(Faults, AnEngineThatOpensAndClosesTheLogOnEveryTick) {
 
 // The shell's log after a fault: the lines before it, then the three CRITICAL
 // lines last, the third naming the crash dump.
-void ExpectCrashLogged(rel::Shell& shell, const vt::ScratchTree& tree,
+void ExpectCrashLogged(vt::ShellProcess& shell, const vt::ScratchTree& tree,
                        const std::vector<std::string>& before) {
     ASSERT_TRUE(shell.WaitExit(std::chrono::seconds(30))) << "the shell did not end";
     EXPECT_EQ(shell.ExitCode(), 0xC0000005u);
-    const std::vector<std::string> log = rel::SplitLines(tree.Read("System\\Velmor.log"));
+    const std::vector<std::string> log = vt::SplitLines(tree.Read("System\\Velmor.log"));
     ASSERT_GE(log.size(), before.size() + 3);
     EXPECT_TRUE(rel::EndsWithCrashLinesAndDump(log, tree.System()));
     for (std::size_t i = 0; i < before.size(); ++i)
@@ -254,9 +251,9 @@ void ExpectCrashLogged(rel::Shell& shell, const vt::ScratchTree& tree,
 
 TEST(Crashes, AFaultInsideACommandIsLoggedWithTheLinesBeforeIt) {
     vt::ScratchTree tree("rel-crash-command");
-    rel::Shell shell(StartIn(tree));
+    vt::ShellProcess shell(vt::StartIn(tree));
     ASSERT_TRUE(shell.WaitEngineStarted());
-    ASSERT_TRUE(shell.Command("rec.log 1 just before the crash"));
+    ASSERT_TRUE(shell.TryCommand("rec.log 1 just before the crash"));
     shell.Type("rec.crash");
     ExpectCrashLogged(shell, tree,
                       {"CONSOLE: rec.log 1 just before the crash", "INFO: just before the crash",
@@ -267,7 +264,7 @@ TEST(Crashes, AFaultInsideACommandIsLoggedWithTheLinesBeforeIt) {
 TEST(Crashes, AFaultInsideATick) {
     vt::ScratchTree tree("rel-crash-tick");
     tree.Write("System\\recorder.cmds", "rec.log 1 before the tick\nrec.ontick rec.crash\n");
-    rel::Shell shell(StartIn(tree));
+    vt::ShellProcess shell(vt::StartIn(tree));
     ExpectCrashLogged(shell, tree, {"INFO: before the tick"});
     EXPECT_EQ(shell.EngineJournal().Count("pServerTick "), 1u);
 }
@@ -275,7 +272,7 @@ TEST(Crashes, AFaultInsideATick) {
 TEST(Crashes, AFaultInsideTheEnginesStart) {
     vt::ScratchTree tree("rel-crash-init");
     tree.Write("System\\recorder.cmds", "rec.log 13 starting\nrec.crash\n");
-    rel::Shell shell(StartIn(tree));
+    vt::ShellProcess shell(vt::StartIn(tree));
     ExpectCrashLogged(shell, tree, {"INIT: starting"});
     EXPECT_EQ(shell.EngineJournal().Count("pServerTick "), 0u);
 }
@@ -286,12 +283,12 @@ namespace {
 
 // The shell of `tree` ended by a typed command that faults; its log.
 std::vector<std::string> CrashByCommand(const vt::ScratchTree& tree) {
-    rel::Shell shell(StartIn(tree));
+    vt::ShellProcess shell(vt::StartIn(tree));
     EXPECT_TRUE(shell.WaitEngineStarted());
     shell.Type("rec.crash");
     EXPECT_TRUE(shell.WaitExit(std::chrono::seconds(60))) << "the shell did not end";
     EXPECT_EQ(shell.ExitCode(), 0xC0000005u);
-    return rel::SplitLines(tree.Read("System\\Velmor.log"));
+    return vt::SplitLines(tree.Read("System\\Velmor.log"));
 }
 
 std::string DumpName(const SYSTEMTIME& t) {
@@ -307,9 +304,9 @@ TEST(CrashDumps, TheFiveNewestAreKept) {
         tree.Write("System\\Velmor-2020010" + std::to_string(day) + "-120000.dmp", "old");
     const std::vector<std::string> log = CrashByCommand(tree);
     EXPECT_TRUE(rel::EndsWithCrashLinesAndDump(log, tree.System()));
-    EXPECT_FALSE(rel::Exists(tree.System() + "\\Velmor-20200101-120000.dmp"));
+    EXPECT_FALSE(vt::FileExists(tree.System() + "\\Velmor-20200101-120000.dmp"));
     for (int day = 2; day <= 5; ++day)
-        EXPECT_TRUE(rel::Exists(tree.System() + "\\Velmor-2020010" + std::to_string(day) +
+        EXPECT_TRUE(vt::FileExists(tree.System() + "\\Velmor-2020010" + std::to_string(day) +
                                 "-120000.dmp"));
 }
 

@@ -50,7 +50,7 @@ bool RunClients(const std::vector<int>& ids, int calls, const std::string& direc
 }
 
 std::size_t IndexOfLine(const std::vector<std::string>& lines, const std::string& line) {
-    const int at = rel::IndexOf(lines, line);
+    const int at = vt::IndexOf(lines, line);
     return at < 0 ? lines.size() : static_cast<std::size_t>(at);
 }
 
@@ -150,9 +150,9 @@ TEST(Load, FourClientsLoseNothingAndTheTicksKeepTheirRate) {
     // The log has every Exec's echo and what the engine logged inside it.
     client.Release();
     ASSERT_TRUE(shell.CloseConsole());
-    const std::vector<std::string> log = rel::SplitLines(shell.LogText());
-    const int logFrom = rel::IndexOf(log, "INFO: rec.journal load begin");
-    const int logTo = rel::IndexOf(log, "INFO: rec.journal load end");
+    const std::vector<std::string> log = vt::SplitLines(shell.LogText());
+    const int logFrom = vt::IndexOf(log, "INFO: rec.journal load begin");
+    const int logTo = vt::IndexOf(log, "INFO: rec.journal load end");
     ASSERT_TRUE(logFrom >= 0 && logTo > logFrom);
     const std::vector<std::string> logged(log.begin() + logFrom, log.begin() + logTo);
     for (int c = 1; c <= kClients; ++c)

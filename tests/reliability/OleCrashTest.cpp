@@ -40,7 +40,7 @@ TEST(OleCrash, AFaultInsideAnAutomationCallEndsTheShellWithItsCriticalLine) {
     ASSERT_TRUE(ended) << "the shell runs on after the fault";
     client.Release();
 
-    const std::vector<std::string> log = rel::SplitLines(shell.LogText());
+    const std::vector<std::string> log = vt::SplitLines(shell.LogText());
     ASSERT_GE(log.size(), 6u);
     EXPECT_TRUE(rel::EndsWithCrashLinesAndDump(log, shell.Tree().System()));
     EXPECT_EQ(log[log.size() - 4], "INFO: rec.crash");

@@ -19,9 +19,6 @@ namespace {
 constexpr std::size_t kLogFileNameOffset = kPlatformRecordLayout.LogFileName;
 constexpr std::size_t kLogFileOffset = kPlatformRecordLayout.LogFile;
 
-rel::ShellStart StartIn(const vt::ScratchTree& tree) {
-    return {tree.System() + "\\Velmor.exe", "", tree.Root(), tree.System() + "\\recorder.journal"};
-}
 
 // Line i of "rec.logrepeat CAT COUNT LEN": "<i> " filled with 'x' to LEN.
 std::string Repeated(int i, std::size_t length) {
@@ -31,7 +28,7 @@ std::string Repeated(int i, std::size_t length) {
 }
 
 std::vector<std::string> FileLines(const vt::ScratchTree& tree, const std::string& name) {
-    return rel::SplitLines(tree.Read("System\\" + name));
+    return vt::SplitLines(tree.Read("System\\" + name));
 }
 
 // A pointer field of the record, as wide as a pointer of this build.
@@ -44,13 +41,13 @@ std::uintptr_t Pointer(const std::string& bytes, std::size_t offset) {
 
 TEST(OutputPane, LongLinesFillAndTrimItManyTimesOverAndNoneIsLost) {
     vt::ScratchTree tree("rel-pane-fill");
-    rel::Shell shell(StartIn(tree));
+    vt::ShellProcess shell(vt::StartIn(tree));
     ASSERT_TRUE(shell.WaitEngineStarted());
     // Three rounds of 1000 lines of 255 characters under A, B and C: the
     // pane is cut by 100 lines about thirty times.
     const char* names[] = {"A", "B", "C"};
     for (int round = 0; round < 3; ++round)
-        ASSERT_TRUE(shell.Command("rec.logrepeat " + std::to_string(17 + round) + " 1000 255"));
+        ASSERT_TRUE(shell.TryCommand("rec.logrepeat " + std::to_string(17 + round) + " 1000 255"));
     ASSERT_TRUE(shell.Sync("filled"));
     const std::string paneText = shell.PaneText();
     ASSERT_TRUE(shell.Close());
@@ -64,7 +61,7 @@ TEST(OutputPane, LongLinesFillAndTrimItManyTimesOverAndNoneIsLost) {
             expected.push_back(std::string(names[round]) + ": " + Repeated(i, 255));
     }
     expected.push_back("CONSOLE: rec.journal filled");
-    const int first = rel::IndexOf(file, expected.front());
+    const int first = vt::IndexOf(file, expected.front());
     ASSERT_NE(first, -1);
     ASSERT_GE(file.size(), first + expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i)
@@ -73,7 +70,7 @@ TEST(OutputPane, LongLinesFillAndTrimItManyTimesOverAndNoneIsLost) {
     // The pane holds at most 301 lines: the newest ones, each whole with its
     // blank, although together they are far more than a plain edit
     // control's default limit of 30,000 characters.
-    std::vector<std::string> pane = rel::SplitLines(paneText);
+    std::vector<std::string> pane = vt::SplitLines(paneText);
     ASSERT_LE(pane.size(), 301u);
     ASSERT_GE(pane.size(), 201u);
     EXPECT_GT(paneText.size(), 30000u);
@@ -85,15 +82,15 @@ TEST(OutputPane, LongLinesFillAndTrimItManyTimesOverAndNoneIsLost) {
 
 TEST(LogFile, AMegabyteMessageIsCutTo255Characters) {
     vt::ScratchTree tree("rel-log-long");
-    rel::Shell shell(StartIn(tree));
+    vt::ShellProcess shell(vt::StartIn(tree));
     ASSERT_TRUE(shell.WaitEngineStarted());
-    ASSERT_TRUE(shell.Command("rec.logrepeat 1 1 1048576"));
-    ASSERT_TRUE(shell.Command("rec.logrepeat 5 2 256"));
+    ASSERT_TRUE(shell.TryCommand("rec.logrepeat 1 1 1048576"));
+    ASSERT_TRUE(shell.TryCommand("rec.logrepeat 5 2 256"));
     ASSERT_TRUE(shell.Sync("long"));
     const std::string pane = shell.PaneText();
     ASSERT_TRUE(shell.Close());
     const std::vector<std::string> file = FileLines(tree, "Velmor.log");
-    const int at = rel::IndexOf(file, "CONSOLE: rec.logrepeat 1 1 1048576");
+    const int at = vt::IndexOf(file, "CONSOLE: rec.logrepeat 1 1 1048576");
     ASSERT_NE(at, -1);
     ASSERT_GE(file.size(), at + 6u);
     EXPECT_EQ(file[at + 1], "INFO: " + Repeated(0, 255));
@@ -104,19 +101,19 @@ TEST(LogFile, AMegabyteMessageIsCutTo255Characters) {
 
 TEST(LogFile, OpeningTheOpenLogUnderItsOwnFieldStartsItAfresh) {
     vt::ScratchTree tree("rel-log-own-name");
-    rel::Shell shell(StartIn(tree));
+    vt::ShellProcess shell(vt::StartIn(tree));
     ASSERT_TRUE(shell.WaitEngineStarted());
-    ASSERT_TRUE(shell.Command("rec.log 1 before the reopen"));
-    ASSERT_TRUE(shell.Command("rec.openlogfield"));
-    ASSERT_TRUE(shell.Command("rec.log 1 after the reopen"));
+    ASSERT_TRUE(shell.TryCommand("rec.log 1 before the reopen"));
+    ASSERT_TRUE(shell.TryCommand("rec.openlogfield"));
+    ASSERT_TRUE(shell.TryCommand("rec.log 1 after the reopen"));
 
     // A name of 255 characters, the most the field holds, then its own field.
     const std::string longName = std::string(251, 'n') + ".log";
-    ASSERT_TRUE(shell.Command("rec.openlog " + longName));
-    ASSERT_TRUE(shell.Command("rec.log 1 in the long log"));
-    ASSERT_TRUE(shell.Command("rec.openlogfield"));
-    ASSERT_TRUE(shell.Command("rec.dump record.bin"));
-    ASSERT_TRUE(shell.Command("rec.log 1 long log reopened"));
+    ASSERT_TRUE(shell.TryCommand("rec.openlog " + longName));
+    ASSERT_TRUE(shell.TryCommand("rec.log 1 in the long log"));
+    ASSERT_TRUE(shell.TryCommand("rec.openlogfield"));
+    ASSERT_TRUE(shell.TryCommand("rec.dump record.bin"));
+    ASSERT_TRUE(shell.TryCommand("rec.log 1 long log reopened"));
     ASSERT_TRUE(shell.Sync("reopened"));
     ASSERT_TRUE(shell.Close());
 
@@ -128,14 +125,14 @@ TEST(LogFile, OpeningTheOpenLogUnderItsOwnFieldStartsItAfresh) {
     EXPECT_EQ(first[7], "INFO: after the reopen");
     EXPECT_EQ(first[8], "CONSOLE: " + ("rec.openlog " + longName).substr(0, 255));
     EXPECT_EQ(first.back().rfind("INFO: Log file closed, ", 0), 0u);
-    EXPECT_EQ(rel::IndexOf(first, "INFO: before the reopen"), -1);
+    EXPECT_EQ(vt::IndexOf(first, "INFO: before the reopen"), -1);
 
     const std::vector<std::string> second = FileLines(tree, longName);
     ASSERT_GE(second.size(), 9u);
     EXPECT_EQ(second[5].rfind("INFO: Log file open, ", 0), 0u);
     EXPECT_EQ(second[6], "CONSOLE: rec.dump record.bin");
     EXPECT_EQ(second[7], "CONSOLE: rec.log 1 long log reopened");
-    EXPECT_EQ(rel::IndexOf(second, "INFO: in the long log"), -1);
+    EXPECT_EQ(vt::IndexOf(second, "INFO: in the long log"), -1);
     EXPECT_EQ(second.back().rfind("INFO: Log file closed, ", 0), 0u);
 
     // The field holds the name whole, terminated; nothing after it changed.
@@ -148,7 +145,7 @@ TEST(LogFile, OpeningTheOpenLogUnderItsOwnFieldStartsItAfresh) {
 
 TEST(LogFile, NamesThatCannotBeOpenedAreReportedAndTheShellRunsOn) {
     vt::ScratchTree tree("rel-log-unopenable");
-    rel::Shell shell(StartIn(tree));
+    vt::ShellProcess shell(vt::StartIn(tree));
     ASSERT_TRUE(shell.WaitEngineStarted());
     const std::string names[] = {
         "Z:\\sys\\devices\\system\\Velmor.log",  // where nothing can be made
@@ -160,8 +157,8 @@ TEST(LogFile, NamesThatCannotBeOpenedAreReportedAndTheShellRunsOn) {
     int failures = 0;
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        ASSERT_TRUE(shell.Command(name.empty() ? "rec.openlog" : "rec.openlog " + name));
-        ASSERT_TRUE(shell.Command("rec.dump record.bin"));
+        ASSERT_TRUE(shell.TryCommand(name.empty() ? "rec.openlog" : "rec.openlog " + name));
+        ASSERT_TRUE(shell.TryCommand("rec.dump record.bin"));
         ASSERT_TRUE(shell.Sync("tried " + std::to_string(++failures)));
         const std::string record = tree.Read("System\\record.bin");
         ASSERT_EQ(record.size(), 4096u);
@@ -170,11 +167,11 @@ TEST(LogFile, NamesThatCannotBeOpenedAreReportedAndTheShellRunsOn) {
     }
     // A null name tries the empty name again; the menu's Open log then opens
     // Velmor.log anew.
-    ASSERT_TRUE(shell.Command("rec.openlog -"));
+    ASSERT_TRUE(shell.TryCommand("rec.openlog -"));
     ASSERT_TRUE(shell.Sync("null name"));
     shell.MenuCommand(32779);
     ASSERT_TRUE(shell.Sync("reopened"));
-    const std::vector<std::string> pane = rel::SplitLines(shell.PaneText());
+    const std::vector<std::string> pane = vt::SplitLines(shell.PaneText());
     int reported = 0;
     for (const std::string& line : pane) reported += line == "INFO: Failed to open log ";
     EXPECT_EQ(reported, failures + 1);
@@ -203,40 +200,40 @@ unsigned MenuItemState(vt::Journal& journal, int id) {
 
 TEST(LogFile, ASecondShellInTheSameFolderLeavesTheFirstOnesLogWhole) {
     vt::ScratchTree tree("rel-log-two-shells");
-    rel::Shell first(StartIn(tree));
+    vt::ShellProcess first(vt::StartIn(tree));
     ASSERT_TRUE(first.WaitEngineStarted());
-    ASSERT_TRUE(first.Command("rec.logrepeat 1 2000 20"));
+    ASSERT_TRUE(first.TryCommand("rec.logrepeat 1 2000 20"));
     ASSERT_TRUE(first.Sync("first before"));
 
-    rel::ShellStart start = StartIn(tree);
+    vt::ShellStart start = vt::StartIn(tree);
     start.journal = tree.System() + "\\second.journal";
-    rel::Shell second(start);
+    vt::ShellProcess second(start);
     ASSERT_TRUE(second.WaitEngineStarted());
     ASSERT_TRUE(second.Sync("second started"));
     EXPECT_NE(second.PaneText().find("INFO: Failed to open log"), std::string::npos);
-    ASSERT_TRUE(second.Command("rec.logrepeat 1 500 30"));
-    ASSERT_TRUE(first.Command("rec.logrepeat 1 500 40"));
-    ASSERT_TRUE(second.Command("rec.window"));
+    ASSERT_TRUE(second.TryCommand("rec.logrepeat 1 500 30"));
+    ASSERT_TRUE(first.TryCommand("rec.logrepeat 1 500 40"));
+    ASSERT_TRUE(second.TryCommand("rec.window"));
     const unsigned openLog = MenuItemState(second.EngineJournal(), 32779);
     ASSERT_NE(openLog, ~0u) << "no Open log item in the journal";
     EXPECT_EQ(openLog & (MF_GRAYED | MF_DISABLED), 0u);
 
     // Another process reads the file while the first shell writes it.
     ASSERT_TRUE(first.Sync("first readable"));
-    EXPECT_NE(rel::ReadFile(tree.System() + "\\Velmor.log").find("INFO: Log file open, "),
+    EXPECT_NE(vt::ReadFileBytes(tree.System() + "\\Velmor.log").find("INFO: Log file open, "),
               std::string::npos);
     ASSERT_TRUE(second.Close());
     ASSERT_TRUE(first.Close());
 
     const std::string bytes = tree.Read("System\\Velmor.log");
     EXPECT_EQ(bytes.find('\0'), std::string::npos) << "NUL bytes in the log";
-    const std::vector<std::string> log = rel::SplitLines(bytes);
+    const std::vector<std::string> log = vt::SplitLines(bytes);
     int at = 0;
-    for (int i = 0; i < 2000 && at >= 0; ++i) at = rel::IndexOf(log, "INFO: " + Repeated(i, 20), at);
-    for (int i = 0; i < 500 && at >= 0; ++i) at = rel::IndexOf(log, "INFO: " + Repeated(i, 40), at);
+    for (int i = 0; i < 2000 && at >= 0; ++i) at = vt::IndexOf(log, "INFO: " + Repeated(i, 20), at);
+    for (int i = 0; i < 500 && at >= 0; ++i) at = vt::IndexOf(log, "INFO: " + Repeated(i, 40), at);
     EXPECT_GE(at, 0) << "a line of the first shell is missing or out of order";
     for (int i = 0; i < 500; ++i)
-        ASSERT_EQ(rel::IndexOf(log, "INFO: " + Repeated(i, 30)), -1) << "the second shell wrote";
+        ASSERT_EQ(vt::IndexOf(log, "INFO: " + Repeated(i, 30)), -1) << "the second shell wrote";
     EXPECT_EQ(log.back().rfind("INFO: Log file closed, ", 0), 0u);
 }
 
@@ -249,7 +246,7 @@ bool ThreadLine(const std::string& line, int& thread, int& index) {
 TEST(LogFile, EngineThreadsLogWholeLinesWhileTheGuiThreadWaitsForThem) {
     constexpr int kThreads = 4, kLines = 5000;
     vt::ScratchTree tree("rel-log-threads");
-    rel::Shell shell(StartIn(tree));
+    vt::ShellProcess shell(vt::StartIn(tree));
     ASSERT_TRUE(shell.WaitEngineStarted());
     // The engine call waits for its workers: a worker that waited for the
     // GUI thread would never finish, and the wait would time out.
@@ -257,7 +254,7 @@ TEST(LogFile, EngineThreadsLogWholeLinesWhileTheGuiThreadWaitsForThem) {
     ASSERT_TRUE(shell.EngineJournal().WaitFor("note threads done"))
         << "the workers did not finish; last: " << shell.EngineJournal().Lines().back();
     ASSERT_TRUE(shell.Sync("threads logged"));
-    const std::vector<std::string> pane = rel::SplitLines(shell.PaneText());
+    const std::vector<std::string> pane = vt::SplitLines(shell.PaneText());
     ASSERT_TRUE(shell.Close());
 
     // Every line whole and once, each thread's in its order, nothing else torn.

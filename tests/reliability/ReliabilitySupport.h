@@ -1,13 +1,13 @@
-// What the reliability cases share: the shell started from any executable in
-// any start directory with the engine's journal where the test wants it, log
-// files split into lines, the shell's memory seen from outside, load clients
-// in processes of their own, and the journal read back per client.
+// What the reliability cases share beyond the harness: the end of a crashed
+// shell's log and its dump, the shell's memory seen from outside, load
+// clients in processes of their own, and the journal read back per client.
 #pragma once
 
 #include <windows.h>
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,7 +15,12 @@
 
 #include <regex>
 
+#include "Files.h"
 #include "Journal.h"
+#include "Process.h"
+#include "ScratchTree.h"
+#include "ShellProcess.h"
+#include "TextLines.h"
 
 namespace rel {
 
@@ -35,59 +40,6 @@ inline const std::regex kDumpWrittenLine(
 ::testing::AssertionResult EndsWithCrashLinesAndDump(const std::vector<std::string>& log,
                                                      const std::string& systemDirectory);
 
-struct ShellStart {
-    std::string exe;        // Windows path of Velmor.exe
-    std::string arguments;  // after the quoted program name
-    std::string directory;  // the start directory
-    std::string journal;    // the recording engine's journal (VELMOR_JOURNAL)
-};
-
-// One run of the shell, driven from this process as a user would.
-class Shell {
-public:
-    explicit Shell(const ShellStart& start);
-    ~Shell();  // closes the console if it still runs; kills only if that fails
-    Shell(const Shell&) = delete;
-    Shell& operator=(const Shell&) = delete;
-
-    DWORD Id() const { return m_info.dwProcessId; }
-    vt::Journal& EngineJournal() { return m_journal; }
-    bool Running() const;
-
-    // The console window; null if none appears in time.
-    HWND Console(std::chrono::milliseconds timeout = std::chrono::seconds(30));
-    HWND Control(int id);
-    bool WaitEngineStarted() { return m_journal.WaitFor("pInitAll"); }
-
-    // Puts text into the command line (WM_SETTEXT) and presses Enter.
-    void Type(const std::string& text);
-    void TypeWide(const std::wstring& text);
-    // Types a command and waits until the engine got it, trimmed as the
-    // console trims it; false on timeout.
-    bool Command(const std::string& text);
-    // Runs "rec.journal TAG" and waits for its note.
-    bool Sync(const std::string& tag);
-    void MenuCommand(UINT id);
-    std::string PaneText();  // once the pane has settled
-
-    bool Close();  // system menu Close, then the wait
-    bool WaitExit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
-    DWORD ExitCode() const;
-    void Kill();
-
-private:
-    PROCESS_INFORMATION m_info{};
-    vt::Journal m_journal;
-    HWND m_console = nullptr;
-};
-
-// Splits at "\r\n" (or a bare "\n"); a last line without an end is kept.
-std::vector<std::string> SplitLines(const std::string& text);
-// Index of the first line (from `from` on) equal to `line`, or -1.
-int IndexOf(const std::vector<std::string>& lines, const std::string& line, int from = 0);
-// The journal's quoted form of a string (vt::JournalQuote).
-std::string Quoted(const std::string& text);
-
 // The shell's memory, read from outside through its process id.
 struct Memory {
     std::size_t workingSet = 0;
@@ -99,20 +51,19 @@ bool ReadMemory(DWORD pid, Memory& memory);
 class LoadClientProcess {
 public:
     LoadClientProcess(int client, int calls, const std::string& directory);
-    ~LoadClientProcess();  // kills the client if it still runs
     LoadClientProcess(const LoadClientProcess&) = delete;
     LoadClientProcess& operator=(const LoadClientProcess&) = delete;
 
     int Client() const { return m_client; }
-    bool Wait(std::chrono::milliseconds timeout);
-    DWORD ExitCode() const;
+    bool Wait(std::chrono::milliseconds timeout) { return m_process->WaitExit(timeout); }
+    DWORD ExitCode() const { return m_process->ExitCode(); }
     std::string Output() const;
-    void Kill();
+    void Kill() { m_process->Kill(); }
 
 private:
     int m_client;
     std::string m_output;
-    PROCESS_INFORMATION m_info{};
+    std::unique_ptr<vt::Process> m_process;  // ended with its holder if it still runs
 };
 
 // The journal lines that belong to a load client, in journal order, and the
@@ -137,12 +88,5 @@ std::vector<Tick> TicksBetween(const std::vector<std::string>& journal, std::siz
                                std::size_t to);
 // Ticks per second over the first and last tick of the list; 0 for fewer than two.
 double TickRate(const std::vector<Tick>& ticks);
-
-// A fresh, empty directory (Windows path) under the scratch root.
-std::string ScratchDirectory(const std::string& name);
-void CopyShellInto(const std::string& systemDirectory);  // Velmor.exe, recorder, tlb
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& content);
-bool Exists(const std::string& path);
 
 }  // namespace rel

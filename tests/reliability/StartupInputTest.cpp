@@ -48,10 +48,6 @@ std::string Field(const std::string& record, std::size_t offset) {
     return field.substr(0, field.find('\0'));
 }
 
-rel::ShellStart StartIn(const vt::ScratchTree& tree, const std::string& arguments) {
-    return {tree.System() + "\\Velmor.exe", arguments, tree.Root(),
-            tree.System() + "\\recorder.journal"};
-}
 
 // ---------------------------------------------------------------- command line
 
@@ -69,7 +65,7 @@ TEST_P(CommandLineLength, RecordHoldsAtMost255CharactersAndTheEditorSwitchOnAnOl
     const std::string pattern = Pattern(c.length);
     const std::string arguments = c.oleStart ? "-Embedding" + (pattern.empty() ? "" : " " + pattern)
                                              : pattern;
-    rel::Shell shell(StartIn(tree, arguments));
+    vt::ShellProcess shell(vt::StartIn(tree, arguments));
     ASSERT_TRUE(shell.EngineJournal().WaitFor("note dumped"));
     ASSERT_NE(shell.Console(), nullptr);
 
@@ -117,7 +113,7 @@ class RegisterWord : public ::testing::TestWithParam<RegisterCase> {};
 TEST_P(RegisterWord, AnywhereRegistersAndEndsNearMissesRun) {
     const RegisterCase& c = GetParam();
     vt::ScratchTree tree("rel-register-word");
-    rel::Shell shell(StartIn(tree, c.arguments));
+    vt::ShellProcess shell(vt::StartIn(tree, c.arguments));
     if (c.registersOnly) {
         bool sawConsole = false;
         while (!shell.WaitExit(std::chrono::milliseconds(10)))
@@ -186,11 +182,11 @@ TEST_P(CorruptTypeLibrary, StartAndRegistrationGoOnWithoutAMessage) {
         tree.Write("System\\Velmor.tlb", c.bytes);
 
     {
-        rel::Shell registration(StartIn(tree, "/REGISTER"));
+        vt::ShellProcess registration(vt::StartIn(tree, "/REGISTER"));
         ASSERT_TRUE(registration.WaitExit());
         EXPECT_EQ(registration.ExitCode(), 0u) << "registration did not end normally";
     }
-    rel::Shell shell(StartIn(tree, ""));
+    vt::ShellProcess shell(vt::StartIn(tree, ""));
     ASSERT_NE(shell.Console(), nullptr);
     ASSERT_TRUE(shell.WaitEngineStarted());
     EXPECT_TRUE(shell.Sync("running"));
@@ -285,10 +281,10 @@ TEST_P(LongStartDirectory, RunsInItsSystemFolderOrWhereItWasStarted) {
     const std::string start = DirectoryOfLength("rel-long-start", length);
     ASSERT_EQ(start.size(), length) << "cannot make a directory of this length";
     const std::string journal = tree.System() + "\\recorder.journal";
-    std::unique_ptr<rel::Shell> shell;
+    std::unique_ptr<vt::ShellProcess> shell;
     try {
-        shell = std::make_unique<rel::Shell>(
-            rel::ShellStart{tree.System() + "\\Velmor.exe", "", start, journal});
+        shell = std::make_unique<vt::ShellProcess>(
+            vt::ShellStart{tree.System() + "\\Velmor.exe", "", start, journal});
     } catch (const std::exception& e) {
         GTEST_SKIP() << "the system starts no process in a directory of " << length
                      << " characters: " << e.what();
@@ -303,9 +299,9 @@ TEST_P(LongStartDirectory, RunsInItsSystemFolderOrWhereItWasStarted) {
     // longer start directory is refused as the working directory's base, and
     // the shell works where it was started.
     const std::string workDirectory = length <= 248 ? start + "\\system" : start;
-    const std::vector<std::string> log = rel::SplitLines(ReadLongFile(workDirectory + "\\Velmor.log"));
+    const std::vector<std::string> log = vt::SplitLines(ReadLongFile(workDirectory + "\\Velmor.log"));
     ASSERT_FALSE(log.empty()) << "no log in " << workDirectory;
-    EXPECT_NE(rel::IndexOf(log, "CONSOLE: rec.journal long start"), -1);
+    EXPECT_NE(vt::IndexOf(log, "CONSOLE: rec.journal long start"), -1);
     EXPECT_EQ(log.back().rfind("INFO: Log file closed, ", 0), 0u);
     // Never both, and never a cut path.
     EXPECT_FALSE(LongFileExists((length <= 248 ? start : start + "\\system") + "\\Velmor.log"));
@@ -316,15 +312,15 @@ INSTANTIATE_TEST_SUITE_P(NearMaxPath, LongStartDirectory,
 
 TEST(StartDirectory, DriveRootGivesADoubledSeparatorThatStillWorks) {
     const std::string root = VELMOR_RELIABILITY_DRIVE "\\";
-    if (!rel::Exists(root))
+    if (!vt::FileExists(root))
         GTEST_SKIP() << "drive " << VELMOR_RELIABILITY_DRIVE
                      << " is not mapped (ctest maps it through the prefix's dosdevices)";
     vt::RemoveTree(root + "System");
-    rel::CopyShellInto(root + "System");
+    vt::CopyShellInto(root + "System");
     ::DeleteFileA((root + "Velmor.log").c_str());
-    const std::string journal = rel::ScratchDirectory("rel-drive-journal") + "\\recorder.journal";
+    const std::string journal = vt::ScratchDirectory("rel-drive-journal") + "\\recorder.journal";
     {
-        rel::Shell shell({root + "System\\Velmor.exe", "", root, journal});
+        vt::ShellProcess shell({root + "System\\Velmor.exe", "", root, journal});
         ASSERT_NE(shell.Console(), nullptr);
         ASSERT_TRUE(shell.WaitEngineStarted());
         EXPECT_TRUE(shell.Sync("at the root"));
@@ -332,9 +328,9 @@ TEST(StartDirectory, DriveRootGivesADoubledSeparatorThatStillWorks) {
         EXPECT_EQ(shell.ExitCode(), 0u);
     }
     // "Q:\" + "\system": the doubled separator names Q:\system.
-    const std::vector<std::string> log = rel::SplitLines(rel::ReadFile(root + "System\\Velmor.log"));
-    EXPECT_NE(rel::IndexOf(log, "CONSOLE: rec.journal at the root"), -1);
-    EXPECT_FALSE(rel::Exists(root + "Velmor.log"));
+    const std::vector<std::string> log = vt::SplitLines(vt::ReadFileBytes(root + "System\\Velmor.log"));
+    EXPECT_NE(vt::IndexOf(log, "CONSOLE: rec.journal at the root"), -1);
+    EXPECT_FALSE(vt::FileExists(root + "Velmor.log"));
 
     // The type library was registered under the doubled path, and loads.
     HKEY key = nullptr;
@@ -358,10 +354,10 @@ TEST(StartDirectory, DriveRootGivesADoubledSeparatorThatStillWorks) {
 void ExpectRunsWithoutALog(const std::string& start) {
     vt::ScratchTree tree("rel-no-log-exe");
     const std::string journal = tree.System() + "\\recorder.journal";
-    rel::Shell shell({tree.System() + "\\Velmor.exe", "", start, journal});
+    vt::ShellProcess shell({tree.System() + "\\Velmor.exe", "", start, journal});
     ASSERT_NE(shell.Console(), nullptr);
     ASSERT_TRUE(shell.WaitEngineStarted());
-    ASSERT_TRUE(shell.Command("rec.window"));
+    ASSERT_TRUE(shell.TryCommand("rec.window"));
     ASSERT_TRUE(shell.Sync("no log"));
     const std::string pane = shell.PaneText();
     EXPECT_EQ(pane.rfind("\r\nINFO: Failed to open log \r\n", 0), 0u) << pane;
@@ -391,17 +387,17 @@ void ExpectRunsWithoutALog(const std::string& start) {
 
 TEST(SystemFolder, MissingMeansTheShellWorksInTheStartDirectory) {
     vt::ScratchTree tree("rel-no-system-exe");
-    const std::string start = rel::ScratchDirectory("rel-no-system");
+    const std::string start = vt::ScratchDirectory("rel-no-system");
     const std::string journal = tree.System() + "\\recorder.journal";
     {
-        rel::Shell shell({tree.System() + "\\Velmor.exe", "", start, journal});
+        vt::ShellProcess shell({tree.System() + "\\Velmor.exe", "", start, journal});
         ASSERT_NE(shell.Console(), nullptr);
         ASSERT_TRUE(shell.WaitEngineStarted());
         EXPECT_TRUE(shell.Sync("without system"));
         ASSERT_TRUE(shell.Close());
     }
-    const std::vector<std::string> log = rel::SplitLines(rel::ReadFile(start + "\\Velmor.log"));
-    EXPECT_NE(rel::IndexOf(log, "CONSOLE: rec.journal without system"), -1);
+    const std::vector<std::string> log = vt::SplitLines(vt::ReadFileBytes(start + "\\Velmor.log"));
+    EXPECT_NE(vt::IndexOf(log, "CONSOLE: rec.journal without system"), -1);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().rfind("INFO: Log file closed, ", 0), 0u);
 }
@@ -409,13 +405,13 @@ TEST(SystemFolder, MissingMeansTheShellWorksInTheStartDirectory) {
 TEST(SystemFolder, WhereNothingCanBeWrittenTheShellRunsWithoutALog) {
     // sysfs: a "system" folder in which not even root creates a file.
     const std::string start = "Z:\\sys\\devices";
-    if (!rel::Exists(start + "\\system")) GTEST_SKIP() << "no unwritable system folder here";
+    if (!vt::FileExists(start + "\\system")) GTEST_SKIP() << "no unwritable system folder here";
     ExpectRunsWithoutALog(start);
 }
 
 TEST(SystemFolder, MissingInAStartDirectoryWhereNothingCanBeWritten) {
     const std::string start = "Z:\\proc\\sys";
-    if (!rel::Exists(start) || rel::Exists(start + "\\system"))
+    if (!vt::FileExists(start) || vt::FileExists(start + "\\system"))
         GTEST_SKIP() << "no unwritable start directory here";
     ExpectRunsWithoutALog(start);
 }

@@ -86,16 +86,16 @@ TEST(StringInput, ThroughExecGetPropAndSetProp) {
             SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(c.engine.size()));
             Variant command = Make(c), first = Make(c), second = Make(c), value = Make(c);
             ASSERT_EQ(client.Call(3, {&command}), S_OK);
-            EXPECT_TRUE(journal.Contains("edsrvProcess 65535 0 " + rel::Quoted(c.engine)));
+            EXPECT_TRUE(journal.Contains("edsrvProcess 65535 0 " + vt::JournalQuote(c.engine)));
 
             ASSERT_EQ(client.Call(6, {&first, &second, &value}), S_OK);
             EXPECT_TRUE(journal.Contains("linktopicProcessClientData 65535 " +
-                                         rel::Quoted(c.engine) + " " + rel::Quoted(c.engine) +
-                                         " 0 " + rel::Quoted(c.engine)));
+                                         vt::JournalQuote(c.engine) + " " + vt::JournalQuote(c.engine) +
+                                         " 0 " + vt::JournalQuote(c.engine)));
             Variant reply;
             ASSERT_EQ(client.Call(5, {&first, &second}, reply.Get()), S_OK);
             EXPECT_TRUE(journal.Contains("linktopicProcessClientRequest 65535 " +
-                                         rel::Quoted(c.engine) + " " + rel::Quoted(c.engine) +
+                                         vt::JournalQuote(c.engine) + " " + vt::JournalQuote(c.engine) +
                                          " 0"));
             // The engine keeps at most 16383 characters of a value; the shell
             // returns all it is given.
@@ -116,8 +116,8 @@ TEST(StringInput, ThroughExecGetPropAndSetProp) {
     ASSERT_TRUE(shell.CloseConsole());
 
     // The log holds each command's INFO line, cut by the log's rules, in order.
-    const std::vector<std::string> log = rel::SplitLines(shell.LogText());
-    const int begin = rel::IndexOf(log, "INFO: rec.journal strings begin");
+    const std::vector<std::string> log = vt::SplitLines(shell.LogText());
+    const int begin = vt::IndexOf(log, "INFO: rec.journal strings begin");
     ASSERT_NE(begin, -1);
     ASSERT_GE(log.size(), begin + cases.size() + 2);
     for (std::size_t i = 0; i < cases.size(); ++i)
@@ -128,7 +128,7 @@ TEST(StringInput, ThroughExecGetPropAndSetProp) {
 
 TEST(StringInput, ThroughTheConsoleCommandLine) {
     vt::ScratchTree tree("rel-console-strings");
-    rel::Shell shell({tree.System() + "\\Velmor.exe", "", tree.Root(),
+    vt::ShellProcess shell({tree.System() + "\\Velmor.exe", "", tree.Root(),
                       tree.System() + "\\recorder.journal"});
     ASSERT_TRUE(shell.WaitEngineStarted());
     vt::Journal& journal = shell.EngineJournal();
@@ -138,13 +138,13 @@ TEST(StringInput, ThroughTheConsoleCommandLine) {
     echoed.push_back("rec.journal console begin");
     for (std::size_t length : {255u, 256u, 257u, 16383u, 16384u, 100000u}) {
         const std::string text = Filled("cmd" + std::to_string(length), length);
-        EXPECT_TRUE(shell.Command(text)) << length;
+        EXPECT_TRUE(shell.TryCommand(text)) << length;
         echoed.push_back(text);
     }
     const std::string conversions = "%n%n%s%s%x%p%999999999d%%";
-    EXPECT_TRUE(shell.Command(conversions));
+    EXPECT_TRUE(shell.TryCommand(conversions));
     echoed.push_back(conversions);
-    EXPECT_TRUE(shell.Command("  \t inner  blanks kept\t "));
+    EXPECT_TRUE(shell.TryCommand("  \t inner  blanks kept\t "));
     echoed.push_back("inner  blanks kept");
 
     // Characters the ANSI code page lacks reach the engine as '?'.
@@ -154,7 +154,7 @@ TEST(StringInput, ThroughTheConsoleCommandLine) {
 
     // A line break inside the command line's text: the edit control keeps
     // it, the engine gets the text whole and the log its first line.
-    EXPECT_TRUE(shell.Command("first line\r\nsecond line"));
+    EXPECT_TRUE(shell.TryCommand("first line\r\nsecond line"));
     echoed.push_back("first line\r\nsecond line");
     ASSERT_TRUE(shell.Sync("console end"));
     echoed.push_back("rec.journal console end");
@@ -163,8 +163,8 @@ TEST(StringInput, ThroughTheConsoleCommandLine) {
     ASSERT_TRUE(shell.Close());
 
     const std::vector<std::string> log =
-        rel::SplitLines(rel::ReadFile(tree.System() + "\\Velmor.log"));
-    const int begin = rel::IndexOf(log, "CONSOLE: rec.journal console begin");
+        vt::SplitLines(vt::ReadFileBytes(tree.System() + "\\Velmor.log"));
+    const int begin = vt::IndexOf(log, "CONSOLE: rec.journal console begin");
     ASSERT_NE(begin, -1);
     ASSERT_GE(log.size(), begin + echoed.size());
     for (std::size_t i = 0; i < echoed.size(); ++i)

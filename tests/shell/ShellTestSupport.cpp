@@ -34,44 +34,10 @@ bool RecordDump::ZeroFrom(std::size_t from, std::size_t to) const {
     return true;
 }
 
-std::vector<std::string> SplitCrLf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
 bool OnlyCrLfLineEnds(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i)
         if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return false;
     return true;
-}
-
-int IndexOf(const std::vector<std::string>& lines, const std::string& line) {
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (lines[i] == line) return static_cast<int>(i);
-    return -1;
-}
-
-int IndexOfPrefix(const std::vector<std::string>& lines, const std::string& prefix, int from) {
-    for (std::size_t i = from < 0 ? 0 : static_cast<std::size_t>(from); i < lines.size(); ++i)
-        if (lines[i].compare(0, prefix.size(), prefix) == 0) return static_cast<int>(i);
-    return -1;
-}
-
-int CountPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
-    int count = 0;
-    for (const std::string& line : lines)
-        if (line.compare(0, prefix.size(), prefix) == 0) ++count;
-    return count;
 }
 
 std::string GuidText(const GUID& guid) {
@@ -117,76 +83,6 @@ bool SameText(const std::string& a, const std::string& b) {
                             b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
-ShownShell::ShownShell(const ScratchTree& tree, WORD showWindow, const std::string& arguments)
-    : m_journal(tree.System() + "\\recorder.journal") {
-    const std::string exe = tree.System() + "\\Velmor.exe";
-    std::string commandLine = "\"" + exe + "\"";
-    if (!arguments.empty()) commandLine += " " + arguments;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = showWindow;
-    if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          tree.Root().c_str(), &startup, &m_info))
-        throw std::runtime_error("cannot start " + exe);
-}
-
-ShownShell::~ShownShell() {
-    if (Running()) {
-        ::TerminateProcess(m_info.hProcess, 99);
-        ::WaitForSingleObject(m_info.hProcess, 10000);
-    }
-    ::CloseHandle(m_info.hThread);
-    ::CloseHandle(m_info.hProcess);
-}
-
-bool ShownShell::Running() const {
-    return ::WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT;
-}
-
-HWND ShownShell::Console(std::chrono::milliseconds timeout) {
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = FindConsoleWindow(Id())) != nullptr || !Running(); }, timeout);
-    return found;
-}
-
-bool ShownShell::WaitExit(std::chrono::milliseconds timeout) {
-    return ::WaitForSingleObject(m_info.hProcess, static_cast<DWORD>(timeout.count())) ==
-           WAIT_OBJECT_0;
-}
-
-namespace {
-
-struct WindowSearch {
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    if (pid == search->pid) search->found.push_back(window);
-    return TRUE;
-}
-
-}  // namespace
-
-std::vector<HWND> TopLevelWindows(DWORD pid) {
-    WindowSearch search{pid, {}};
-    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND FindConsoleWindow(DWORD pid) {
-    for (HWND window : TopLevelWindows(pid)) {
-        char title[64] = {};
-        ::GetWindowTextA(window, title, sizeof title);
-        if (std::string(title) == "Velmor Console") return window;
-    }
-    return nullptr;
-}
-
 std::vector<DWORD> ChildProcesses(DWORD parent, const std::string& exe) {
     std::vector<DWORD> children;
     HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -205,9 +101,7 @@ std::vector<DWORD> ChildProcesses(DWORD parent, const std::string& exe) {
 int LineCount(HWND edit) { return static_cast<int>(::SendMessageA(edit, EM_GETLINECOUNT, 0, 0)); }
 
 void Sync(ShellProcess& shell, const std::string& tag) {
-    shell.Command("rec.journal " + tag);
-    if (!shell.EngineJournal().WaitFor("note " + tag))
-        throw std::runtime_error("the engine did not journal " + tag);
+    if (!shell.Sync(tag)) throw std::runtime_error("the engine did not journal " + tag);
 }
 
 std::vector<std::string> FileLines(const ScratchTree& tree, const std::string& relative) {

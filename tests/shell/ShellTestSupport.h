@@ -1,6 +1,6 @@
 // Helpers shared by the shell's tests: the platform record as the engine
 // dumped it, the log file and the pane split into lines, the registry entries
-// of the automation server, and starts of the shell with a chosen show mode.
+// of the automation server.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +14,8 @@
 #include "engine/vmserver.h"
 #include "ScratchTree.h"
 #include "ShellProcess.h"
+#include "ShellWindowFind.h"
+#include "TextLines.h"
 
 namespace vt {
 
@@ -57,17 +59,8 @@ inline constexpr std::size_t kExeName2 = kAt.ExeName2, kLogFileName = kAt.LogFil
 inline constexpr std::size_t kSize = kPlatformRecordSize;
 }  // namespace record
 
-// Splits text at "\r\n"; a last line without a line end is kept as well.
-std::vector<std::string> SplitCrLf(const std::string& text);
 // True when every "\n" in text is preceded by "\r" (text-mode line ends).
 bool OnlyCrLfLineEnds(const std::string& text);
-// Index of the first line equal to `line`, or -1.
-int IndexOf(const std::vector<std::string>& lines, const std::string& line);
-// Index of the first line that starts with `prefix`, or -1.
-int IndexOfPrefix(const std::vector<std::string>& lines, const std::string& prefix, int from = 0);
-// Number of lines that start with `prefix`.
-int CountPrefix(const std::vector<std::string>& lines, const std::string& prefix);
-
 // The log banner: 146 characters before text-mode translation.
 inline constexpr std::size_t kBannerLength = 146;
 
@@ -80,30 +73,6 @@ bool ReadString(HKEY root, const std::string& path, const char* name, std::strin
 void DeleteShellRegistration();
 bool SameText(const std::string& a, const std::string& b);  // ASCII case-insensitive
 
-// A start of the shell with an explicit show mode (STARTF_USESHOWWINDOW), for
-// the cases the plain start cannot express.
-class ShownShell {
-public:
-    ShownShell(const ScratchTree& tree, WORD showWindow, const std::string& arguments = "");
-    ~ShownShell();  // ends the process by its handle if it still runs
-    ShownShell(const ShownShell&) = delete;
-    ShownShell& operator=(const ShownShell&) = delete;
-
-    DWORD Id() const { return m_info.dwProcessId; }
-    Journal& EngineJournal() { return m_journal; }
-    bool Running() const;
-    HWND Console(std::chrono::milliseconds timeout = std::chrono::seconds(30));
-    bool WaitExit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
-
-private:
-    PROCESS_INFORMATION m_info{};
-    Journal m_journal;
-};
-
-// The console window of process `pid` ("Velmor Console"), or null.
-HWND FindConsoleWindow(DWORD pid);
-// Top-level windows of process `pid`, visible or not.
-std::vector<HWND> TopLevelWindows(DWORD pid);
 // Ids of the processes whose parent is `parent` and whose image is `exe`.
 std::vector<DWORD> ChildProcesses(DWORD parent, const std::string& exe);
 

@@ -3,9 +3,9 @@
 // above it cannot unwind one.
 #include "vmserver.h"
 
-#include "commands.h"
-#include "demo_engine.h"
-#include "engine_log.h"
+#include "Commands.h"
+#include "DemoEngine.h"
+#include "EngineLog.h"
 
 #include <exception>
 

@@ -7,31 +7,10 @@
 #include <vector>
 
 #include "ShellProcess.h"
+#include "ShellWindowFind.h"
 
 namespace vt {
 namespace {
-
-struct FindConsole {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindConsoleProc(HWND window, LPARAM param) {
-    auto* find = reinterpret_cast<FindConsole*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    char title[64] = {};
-    ::GetWindowTextA(window, title, sizeof title);
-    if (pid != find->pid || std::string(title) != "Velmor Console") return TRUE;
-    find->found = window;
-    return FALSE;
-}
-
-HWND ConsoleOf(DWORD pid) {
-    FindConsole find{pid, nullptr};
-    ::EnumWindows(&FindConsoleProc, reinterpret_cast<LPARAM>(&find));
-    return find.found;
-}
 
 // Closes one shell's console and waits; kills it if it does not end.
 bool EndShell(DWORD pid, std::chrono::milliseconds timeout) {
@@ -42,7 +21,7 @@ bool EndShell(DWORD pid, std::chrono::milliseconds timeout) {
     bool posted = false;
     while (!ended && std::chrono::steady_clock::now() < deadline) {
         if (!posted) {
-            if (HWND console = ConsoleOf(pid)) {
+            if (HWND console = FindConsoleWindow(pid)) {
                 ::PostMessageA(console, WM_SYSCOMMAND, SC_CLOSE, 0);
                 posted = true;
             }
@@ -79,7 +58,7 @@ DWORD OleShell::WaitShellPid(std::chrono::milliseconds timeout) {
 
 HWND OleShell::Console() {
     const DWORD pid = WaitShellPid(std::chrono::seconds(0));
-    return pid ? ConsoleOf(pid) : nullptr;
+    return pid ? FindConsoleWindow(pid) : nullptr;
 }
 
 bool OleShell::CloseConsole(std::chrono::milliseconds timeout) {

@@ -1,4 +1,4 @@
-#include "parse_number.h"
+#include "ParseNumber.h"
 
 #include <charconv>
 

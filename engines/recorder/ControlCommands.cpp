@@ -1,15 +1,16 @@
-#include "control_commands.h"
+#include "ControlCommands.h"
 
 #include <cstdint>
 
-#include "elapsed_clock.h"
-#include "heap_report.h"
-#include "journal.h"
-#include "parse_number.h"
-#include "recorder_state.h"
-#include "text_format.h"
+#include "ElapsedClock.h"
+#include "HeapReport.h"
+#include "Journal.h"
+#include "ParseNumber.h"
+#include "RecorderState.h"
+#include "TextFormat.h"
+#include "UniqueHandle.h"  // framework/, header-only
 #include "vmserver.h"
-#include "window_report.h"
+#include "WindowReport.h"
 
 #include <windows.h>
 
@@ -120,16 +121,11 @@ bool OnEnableLog(Arguments& arguments) {
     return true;
 }
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using UniqueFile = std::unique_ptr<FILE, FileCloser>;
-
 // rec.dump FILE: the record's 4096 bytes, raw
 bool OnDump(Arguments& arguments) {
     const std::string path = arguments.Text();
     if (path.empty()) return false;
-    UniqueFile file(std::fopen(path.c_str(), "wb"));
+    fw::UniqueFile file(std::fopen(path.c_str(), "wb"));
     const bool written =
         file && std::fwrite(&PLATFORM, 1, sizeof PLATFORM, file.get()) == sizeof PLATFORM;
     const bool closed = file && std::fclose(file.release()) == 0;

@@ -1,4 +1,4 @@
-#include "property_store.h"
+#include "PropertyStore.h"
 
 #include "vmserver.h"
 

@@ -1,8 +1,8 @@
 // The demo engine's state, one object for the life of the library.
 #pragma once
 
-#include "property_store.h"
-#include "tick_clock.h"
+#include "PropertyStore.h"
+#include "TickClock.h"
 
 namespace demo {
 

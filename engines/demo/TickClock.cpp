@@ -1,4 +1,4 @@
-#include "tick_clock.h"
+#include "TickClock.h"
 
 namespace demo {
 

@@ -1,7 +1,7 @@
-#include "window_report.h"
+#include "WindowReport.h"
 
-#include "journal.h"
-#include "text_format.h"
+#include "Journal.h"
+#include "TextFormat.h"
 
 #include <windows.h>
 

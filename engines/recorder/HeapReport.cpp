@@ -1,7 +1,7 @@
-#include "heap_report.h"
+#include "HeapReport.h"
 
-#include "journal.h"
-#include "text_format.h"
+#include "Journal.h"
+#include "TextFormat.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "words.h"
+#include "Words.h"
 
 namespace demo {
 

@@ -2,8 +2,8 @@
 // library.
 #pragma once
 
-#include "elapsed_clock.h"
-#include "property_store.h"
+#include "ElapsedClock.h"
+#include "PropertyStore.h"
 
 #include <cstdint>
 #include <string>

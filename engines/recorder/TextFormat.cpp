@@ -1,4 +1,4 @@
-#include "text_format.h"
+#include "TextFormat.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "journal.h"
+#include "Journal.h"
 
-#include "text_format.h"
-#include "unique_handle.h"
+#include "TextFormat.h"
+#include "UniqueHandle.h"  // framework/, header-only
 
 #include <windows.h>
 
@@ -26,7 +26,7 @@ std::string JournalPath() {
 class JournalFile {
 public:
     void Write(const std::string& line) {
-        if (!m_file.Valid() && !Open()) return;
+        if (!m_file && !Open()) return;
         Append(line);
     }
 
@@ -34,10 +34,10 @@ private:
     bool Open() {
         // Append-only access makes every WriteFile land at the current end of
         // the file, even when another process appends to the same journal.
-        m_file = UniqueHandle(CreateFileA(JournalPath().c_str(), FILE_APPEND_DATA,
+        m_file = fw::UniqueHandle(CreateFileA(JournalPath().c_str(), FILE_APPEND_DATA,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!m_file.Valid()) return false;
+        if (!m_file) return false;
         if (!m_loadWritten) {
             m_loadWritten = true;
             Append(Format("load pid=%lu", static_cast<unsigned long>(GetCurrentProcessId())));
@@ -52,7 +52,7 @@ private:
         WriteFile(m_file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
 
-    UniqueHandle m_file;
+    fw::UniqueHandle m_file;
     bool m_loadWritten = false;
 };
 

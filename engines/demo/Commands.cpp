@@ -1,10 +1,10 @@
-#include "commands.h"
+#include "Commands.h"
 
-#include "demo_engine.h"
-#include "engine_log.h"
-#include "parse_number.h"
+#include "DemoEngine.h"
+#include "EngineLog.h"
+#include "ParseNumber.h"
 #include "vmserver.h"
-#include "words.h"
+#include "Words.h"
 
 #include <string>
 

@@ -3,11 +3,11 @@
 // point by exception, since the shell's frames above it cannot unwind one.
 #include "vmserver.h"
 
-#include "command_file.h"
-#include "control_commands.h"
-#include "journal.h"
-#include "recorder_state.h"
-#include "text_format.h"
+#include "CommandFile.h"
+#include "ControlCommands.h"
+#include "Journal.h"
+#include "RecorderState.h"
+#include "TextFormat.h"
 
 #include <cstdint>
 #include <cstring>

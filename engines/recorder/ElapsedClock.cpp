@@ -1,4 +1,4 @@
-#include "elapsed_clock.h"
+#include "ElapsedClock.h"
 
 namespace recorder {
 

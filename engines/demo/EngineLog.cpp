@@ -1,4 +1,4 @@
-#include "engine_log.h"
+#include "EngineLog.h"
 
 #include "vmserver.h"
 

@@ -1,6 +1,7 @@
-#include "command_file.h"
+#include "CommandFile.h"
 
-#include "control_commands.h"
+#include "ControlCommands.h"
+#include "UniqueHandle.h"  // framework/, header-only
 
 #include <cstdio>
 #include <memory>
@@ -10,10 +11,6 @@
 namespace recorder {
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
 
 std::string ReadWholeFile(FILE* file) {
     std::string content;
@@ -26,7 +23,7 @@ std::string ReadWholeFile(FILE* file) {
 }  // namespace
 
 void RunCommandFile(const char* path) {
-    const std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "rb"));
+    const fw::UniqueFile file(std::fopen(path, "rb"));
     if (!file) return;  // no file, no commands
     const std::string content = ReadWholeFile(file.get());
     std::string_view rest = content;
