@@ -32,7 +32,7 @@
 
 #include "EditAsPane.h"
 #include "Qpc.h"
-#include "UniqueFile.h"
+#include "UniqueHandle.h"
 #include "resource.h"
 
 namespace {
@@ -152,13 +152,13 @@ std::string g_steps;  // "name_us value" lines, written with the counter
 bool g_written = false;
 
 bool WriteCounter(std::int64_t counter) {
-    bench::UniqueFile file = bench::OpenFile(g_output, "w");
+    fw::UniqueFile file = fw::OpenFile(g_output, "w");
     return file && std::fprintf(file.get(), "qpc %lld\n%s", static_cast<long long>(counter), g_steps.c_str()) > 0;
 }
 
 // The first paint's share of the shell's log: the file opened and one line.
 bool OpenLogFile() {
-    bench::UniqueFile log = bench::OpenFile("floor.log", "w");
+    fw::UniqueFile log = fw::OpenFile("floor.log", "w");
     return log && std::fputs("Log file open\n", log.get()) >= 0 && std::fflush(log.get()) == 0;
 }
 
