@@ -9,10 +9,10 @@
 #include <thread>
 
 #include "Automation.h"
-#include "Bstr.h"
+#include "OleString.h"
 #include "EditorClient.h"
 #include "Floors.h"
-#include "Journal.h"
+#include "Harness.h"
 #include "StartTree.h"
 #include "Stats.h"
 #include "TickStats.h"
@@ -95,7 +95,8 @@ bool CloseShell(DWORD pid, HANDLE process) {
 
 // Calls Exec, GetProp and SetProp in turn; the first failure stops it.
 HRESULT MakeCalls(EditorClient& client, int count) {
-    const Bstr command(L"bench"), first(L"bench"), second(L"prop"), value(L"value");
+    const fw::OleString command(::SysAllocString(L"bench")), first(::SysAllocString(L"bench")),
+        second(::SysAllocString(L"prop")), value(::SysAllocString(L"value"));
     for (int i = 0; i < count; ++i) {
         std::size_t length = 0;
         const HRESULT hr = i % 3 == 0   ? client.Exec(command.Get())
@@ -178,7 +179,7 @@ Measured MeasureShell(const std::string& root, const CLSID& clsid, double second
     }
     const std::wstring burst = L"rec.time " + std::wstring(kBurstLabel, kBurstLabel + sizeof kBurstLabel - 1) +
                                L" rec.logrepeat 1 " + std::to_wstring(kBurstLines) + L" 60";
-    const Bstr burstCommand(burst);
+    const fw::OleString burstCommand(::SysAllocStringLen(burst.data(), static_cast<UINT>(burst.size())));
     if (SUCCEEDED(hr)) hr = first->Exec(burstCommand.Get());
     first.reset();
     const auto note = journal.WaitForTime(kBurstLabel, std::chrono::seconds(120));
