@@ -3,14 +3,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+
+#include "UniqueHandle.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // The parts of the format read here, all little-endian 32-bit words:
 //   header, 0x54 bytes: magic "MSFT" at 0, flags at 0x14 (0x100: a help DLL
@@ -85,7 +81,7 @@ bool MemberDataWithin(const Reader& r, std::int64_t typeInfoTable, std::uint32_t
 }  // namespace
 
 bool TypeLibraryFileIsWhole(const char* path) {
-    const UniqueFile file(std::fopen(path, "rb"));
+    const fw::UniqueFile file = fw::OpenFile(path, "rb");
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return true;
     const long size = std::ftell(file.get());
     if (size < 0) return true;

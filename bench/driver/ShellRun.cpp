@@ -2,30 +2,13 @@
 
 #include <thread>
 
+#include "ShellWindowFind.h"
+
 namespace bench {
 
 namespace {
 
 constexpr int kCommandLineId = 1006;
-constexpr char kConsoleTitle[] = "Velmor Console";
-
-struct WindowSearch {
-    DWORD pid;
-    HWND console = nullptr;
-    int count = 0;
-};
-
-BOOL CALLBACK SearchWindow(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid) return TRUE;
-    ++search->count;
-    char title[64] = {};
-    ::GetWindowTextA(window, title, sizeof title);
-    if (!search->console && std::string(title) == kConsoleTitle) search->console = window;
-    return TRUE;
-}
 
 }  // namespace
 
@@ -43,9 +26,7 @@ HWND ShellRun::Console(std::chrono::milliseconds timeout) {
     if (m_console && ::IsWindow(m_console)) return m_console;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (Started() && m_process->Running()) {
-        WindowSearch search{m_process->Id()};
-        ::EnumWindows(SearchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.console) return m_console = search.console;
+        if (HWND console = vt::FindConsoleWindow(m_process->Id())) return m_console = console;
         if (std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -71,9 +52,7 @@ bool ShellRun::MenuCommand(UINT id, std::chrono::milliseconds timeout) {
 
 int ShellRun::WindowCount() const {
     if (!m_process) return 0;
-    WindowSearch search{m_process->Id()};
-    ::EnumWindows(SearchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.count;
+    return static_cast<int>(vt::TopLevelWindows(m_process->Id()).size());
 }
 
 bool ShellRun::Close(std::chrono::milliseconds timeout) {

@@ -284,7 +284,7 @@ TEST_F(OutputPane, TheScreenShowsTheNewestLinesSoonAfterTheyCome) {
             shown = longInk > half * height / 20 && shortInk == 0 && image.Ink(shortAt.y, height, 0, half) > 0;
             return shown;
         },
-        3000);
+        std::chrono::milliseconds(3000));
     EXPECT_TRUE(shown) << "ink of the long line " << longInk << ", of the short line " << shortInk;
 }
 
@@ -320,7 +320,7 @@ TEST_F(OutputPane, CriticalLinesAreRedAndASelectionKeepsItsColours) {
             infoInk = image.Ink(PointOf(info).y, height, 0, image.Width());
             return criticalRed > 40 && infoRed == 0 && infoInk > 40;
         },
-        3000);
+        std::chrono::milliseconds(3000));
     EXPECT_GT(criticalRed, 40);
     EXPECT_EQ(infoRed, 0);
     EXPECT_GT(infoInk, 40);
@@ -337,7 +337,7 @@ TEST_F(OutputPane, CriticalLinesAreRedAndASelectionKeepsItsColours) {
             selectedRed = image.Count(PointOf(critical).y, height, Red);
             return highlight > 100 && selectedRed == 0;
         },
-        3000);
+        std::chrono::milliseconds(3000));
     EXPECT_GT(highlight, 100);
     EXPECT_EQ(selectedRed, 0);
 }

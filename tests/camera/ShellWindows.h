@@ -13,21 +13,11 @@
 
 #include "ShellProcess.h"
 #include "ShellWindowFind.h"
+#include "Wait.h"
 
 namespace vt {
 
 inline constexpr char kCameraTitle[] = "Velmor Camera";
-
-// Polls `done` every 10 ms until it holds (true) or `timeoutMs` has passed.
-template <typename Predicate>
-bool WaitUntil(Predicate done, DWORD timeoutMs = 5000) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        if (done()) return true;
-        if (::GetTickCount() - start > timeoutMs) return false;
-        ::Sleep(10);
-    }
-}
 
 std::vector<HWND> CameraWindows(ShellProcess& shell);
 

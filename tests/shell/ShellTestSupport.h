@@ -15,6 +15,7 @@
 #include "ScratchTree.h"
 #include "ShellProcess.h"
 #include "ShellWindowFind.h"
+#include "Wait.h"
 #include "TextLines.h"
 
 namespace vt {
@@ -75,17 +76,6 @@ bool SameText(const std::string& a, const std::string& b);  // ASCII case-insens
 
 // Ids of the processes whose parent is `parent` and whose image is `exe`.
 std::vector<DWORD> ChildProcesses(DWORD parent, const std::string& exe);
-
-// Waits until `done` holds; false on timeout.
-template <typename Predicate>
-bool WaitUntil(Predicate done, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (done()) return true;
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        ::Sleep(20);
-    }
-}
 
 // Line count of an edit control (EM_GETLINECOUNT, cross-process).
 int LineCount(HWND edit);
