@@ -295,10 +295,6 @@ HRESULT Invoke(IDispatch* self, REFIID iid, DISPID dispId, REFIID riid, WORD fla
     }
 }
 
-HRESULT GetClassInfo(REFCLSID classId, ITypeInfo** info) {
-    return GetProgramTypeInfo(classId, false, info);
-}
-
 HRESULT ReportCurrentException(REFIID iid, const wchar_t* source) noexcept {
     // The text is copied while the exception is alive; a longer one is cut.
     wchar_t description[kDescriptionChars + 1] = {};

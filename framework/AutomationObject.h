@@ -43,7 +43,6 @@ HRESULT GetTypeInfo(REFIID iid, UINT index, ITypeInfo** info);
 HRESULT GetIDsOfNames(REFIID iid, REFIID riid, LPOLESTR* names, UINT count, DISPID* dispIds);
 HRESULT Invoke(IDispatch* self, REFIID iid, DISPID dispId, REFIID riid, WORD flags,
                DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr);
-HRESULT GetClassInfo(REFCLSID classId, ITypeInfo** info);
 // Answers the exception in flight with an HRESULT, and sets error
 // information (source, description, interface) for the caller.
 HRESULT ReportCurrentException(REFIID iid, const wchar_t* source) noexcept;
@@ -124,7 +123,7 @@ public:
             if (info) *info = nullptr;
             return E_NOTIMPL;
         }
-        return automation_detail::GetClassInfo(*m_classId, info);
+        return GetProgramTypeInfo(*m_classId, false, info);
     }
 
     // The object's dispatch interface, with a reference added for the caller.

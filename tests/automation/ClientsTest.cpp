@@ -108,6 +108,17 @@ TEST_F(Velmorctl, WrongUseAndAMissingServerHaveTheirOwnExitCodes) {
     s_shell->Register();  // for whatever runs next
 }
 
+// Runs `script`, saved in the tree's root as `file`, with the system's script
+// host, the tree's root as its directory; it must end without an error.
+void RunScript(const vt::OleShell& shell, const std::string& file, const char* script) {
+    shell.Tree().Write(file, script);
+    const vt::ChildResult run = vt::RunChild(
+        "\"" + vt::CscriptPath() + "\" //nologo \"" + shell.Tree().Path(file) + "\"",
+        shell.Tree().Root(), shell.Tree().Path("cscript"));
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
+}
+
 constexpr char kScript[] = R"(
 Set fso = CreateObject("Scripting.FileSystemObject")
 Set out = fso.CreateTextFile("vbscript.txt", True)
@@ -142,12 +153,7 @@ out.Close
 
 TEST(VbScript, DrivesTheServerByName) {
     vt::OleShell shell("vbscript");
-    shell.Tree().Write("client.vbs", kScript);
-    const vt::ChildResult run = vt::RunChild(
-        "\"" + vt::CscriptPath() + "\" //nologo \"" + shell.Tree().Path("client.vbs") + "\"",
-        shell.Tree().Root(), shell.Tree().Path("cscript"));
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
+    RunScript(shell, "client.vbs", kScript);
 
     EXPECT_EQ(vt::SplitLines(shell.Tree().Read("vbscript.txt")),
               (std::vector<std::string>{"CurCamera=0", "Fullscreen=True", "NumCameras=0",
@@ -192,12 +198,7 @@ out.Close();
 
 TEST(JScript, ExecGetPropWithTheLongestReplyAndSetProp) {
     vt::OleShell shell("jscript");
-    shell.Tree().Write("client.js", kJScript);
-    const vt::ChildResult run = vt::RunChild(
-        "\"" + vt::CscriptPath() + "\" //nologo \"" + shell.Tree().Path("client.js") + "\"",
-        shell.Tree().Root(), shell.Tree().Path("cscript"));
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
+    RunScript(shell, "client.js", kJScript);
 
     EXPECT_EQ(vt::SplitLines(shell.Tree().Read("jscript.txt")),
               (std::vector<std::string>{"GetProp length=16383 only r=true",

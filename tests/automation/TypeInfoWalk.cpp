@@ -72,6 +72,17 @@ void ExpectMembers(ITypeInfo* info, const std::vector<MemberRow>& expected) {
         EXPECT_EQ(Describe(found[i]), Describe(expected[i])) << "function " << i;
 }
 
+void ExpectTypeInfo(IDispatch* object, const std::vector<MemberRow>& expected) {
+    UINT count = 0;
+    ASSERT_EQ(object->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    fw::ComPtr<ITypeInfo> info;
+    ASSERT_EQ(object->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Put()), S_OK);
+    ExpectMembers(info.Get(), expected);
+    fw::ComPtr<ITypeInfo> none;
+    EXPECT_EQ(object->GetTypeInfo(1, LOCALE_USER_DEFAULT, none.Put()), DISP_E_BADINDEX);
+}
+
 std::vector<MemberRow> EdServerMembers() {
     std::vector<MemberRow> rows = Property(1, "CurCamera", VT_I4);
     for (MemberRow& r : Property(2, "Fullscreen", VT_BOOL)) rows.push_back(r);

@@ -29,6 +29,10 @@ std::vector<MemberRow> Property(MEMBERID id, const char* name, VARTYPE type);
 // own functions (IDispatch's left out) are `expected`, in that order.
 void ExpectMembers(ITypeInfo* info, const std::vector<MemberRow>& expected);
 
+// Checks that `object` serves exactly one type information, index 0, and
+// that it describes `expected`.
+void ExpectTypeInfo(IDispatch* object, const std::vector<MemberRow>& expected);
+
 // The tables of the two interfaces.
 std::vector<MemberRow> EdServerMembers();
 std::vector<MemberRow> CameraMembers();
