@@ -31,7 +31,7 @@ add_library(velmor_shell STATIC
     log/Log.cpp)
 target_include_directories(velmor_shell PUBLIC
     ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/app ${CMAKE_SOURCE_DIR}/res)
-target_link_libraries(velmor_shell PUBLIC velmor_framework velmor_automation_types vmserver_demo winmm comdlg32)
+target_link_libraries(velmor_shell PUBLIC velmor_framework velmor_automation_types vmserver_demo winmm)
 
 add_executable(Velmor WIN32
     app/TheApp.cpp

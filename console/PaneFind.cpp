@@ -1,5 +1,20 @@
 #include "PaneFind.h"
 
+namespace {
+
+using FindTextProc = HWND(WINAPI*)(LPFINDREPLACEA);
+
+// FindTextA of the library, loading it from the system folder once.
+FindTextProc FindTextEntry(fw::UniqueLibrary& library) {
+    if (!library) library.reset(::LoadLibraryExA("comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    if (!library) return nullptr;
+    // Through void(*)(), which converts to any function pointer type.
+    return reinterpret_cast<FindTextProc>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(library.get(), "FindTextA")));
+}
+
+}  // namespace
+
 UINT PaneFind::FindMessage() {
     static const UINT message = ::RegisterWindowMessageA(FINDMSGSTRINGA);
     return message;
@@ -17,7 +32,12 @@ void PaneFind::Open() {
     m_request.wFindWhatLen = sizeof m_what;
     m_request.Flags = (!m_searched || m_last.down ? FR_DOWN : 0) | (m_last.matchCase ? FR_MATCHCASE : 0) |
                       (m_last.wholeWord ? FR_WHOLEWORD : 0);
-    m_dialog = ::FindTextA(&m_request);
+    FindTextProc findText = FindTextEntry(m_dialogLibrary);
+    if (!findText) {
+        ::MessageBeep(MB_ICONERROR);  // no dialog to be had: say so, as a failed search does
+        return;
+    }
+    m_dialog = findText(&m_request);
 }
 
 void PaneFind::Repeat(bool reverse) {

@@ -10,6 +10,7 @@
 
 #include "Edit.h"
 #include "PaneSearch.h"
+#include "UniqueHandle.h"
 
 class PaneFind {
 public:
@@ -38,6 +39,10 @@ private:
 
     const fw::Edit& m_pane;
     const HWND& m_owner;  // the console's window handle, as it changes
+    // The dialog's library, loaded at the first Find rather than with the
+    // shell: it brings the shell and print libraries along, a start-up cost
+    // most runs never need. Freed after the dialog (declared before it).
+    fw::UniqueLibrary m_dialogLibrary;
     HWND m_dialog = nullptr;
     FINDREPLACEA m_request{};      // the dialog's, for as long as it lives
     char m_what[256] = {};         // the text the dialog edits

@@ -1,5 +1,6 @@
 // Owners of the handles that are not windows' or GDI's: a kernel handle (a
-// file, a process, an event) and a C stream, each closed with its holder.
+// file, a process, an event), a loaded library and a C stream, each closed
+// with its holder.
 // Header-only, so that targets outside the framework library (the engine
 // libraries, the tests, the benchmarks) use the same types.
 #pragma once
@@ -8,6 +9,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 namespace fw {
@@ -39,6 +41,11 @@ public:
 private:
     HANDLE m_handle = nullptr;
 };
+
+struct LibraryFreer {
+    void operator()(HMODULE module) const { ::FreeLibrary(module); }
+};
+using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFreer>;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
