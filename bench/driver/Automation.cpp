@@ -1,24 +1,35 @@
 #include "Automation.h"
 
+#include "ChildProcess.h"
 #include "EditorClient.h"
-#include "StartTree.h"
 
 namespace bench {
 
-bool AutomationReady(const Paths& paths, const std::string& root, CLSID& clsid, std::string& why) {
-    if (!FileExists(paths.distSystem + "\\velmorctl.exe")) {
-        why = "no automation server in this build (no velmorctl.exe)";
-        return false;
-    }
-    if (root.empty() || !RegisterShell(root)) {
+namespace {
+
+bool ServerBuilt(std::string& why) {
+    if (FileExists(vt::VelmorctlPath())) return true;
+    why = "no automation server in this build (no velmorctl.exe)";
+    return false;
+}
+
+bool ClassFound(CLSID& clsid, std::string& why) {
+    if (SUCCEEDED(ClassOfProgId(kEditorProgId, clsid))) return true;
+    why = "the ProgID Velmor.VelmorEdServer is not registered";
+    return false;
+}
+
+}  // namespace
+
+bool AutomationReady(const ScratchTree& tree, CLSID& clsid, std::string& why) {
+    if (!ServerBuilt(why)) return false;
+    if (!vt::RegisterShell(tree, std::chrono::seconds(60))) {
         why = "the shell could not register";
         return false;
     }
-    if (FAILED(ClassOfProgId(kEditorProgId, clsid))) {
-        why = "the ProgID Velmor.VelmorEdServer is not registered";
-        return false;
-    }
-    return true;
+    return ClassFound(clsid, why);
 }
+
+bool AutomationRegistered(CLSID& clsid, std::string& why) { return ServerBuilt(why) && ClassFound(clsid, why); }
 
 }  // namespace bench

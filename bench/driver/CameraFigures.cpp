@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Qpc.h"
+#include "ShellWindowFind.h"
 
 namespace bench {
 
@@ -23,33 +24,36 @@ struct Round {
     MemorySample memoryBefore, memoryAfter;
 };
 
-Round RunRound(ShellRun& shell, int cameras) {
+// Top-level windows of the shell's process.
+int WindowCount(const ShellProcess& shell) { return static_cast<int>(vt::TopLevelWindows(shell.Id()).size()); }
+
+Round RunRound(ShellProcess& shell, int cameras) {
     Round round;
-    round.guiBefore = shell.Process().Gui();
-    round.memoryBefore = shell.Process().Memory();
-    const int windowsBefore = shell.WindowCount();
+    round.guiBefore = shell.Gui();
+    round.memoryBefore = shell.Memory();
+    const int windowsBefore = WindowCount(shell);
     // Each command is sent and handled before the next.
     const std::int64_t openBegin = QpcNow();
     for (int i = 0; i < cameras; ++i) {
         if (!shell.MenuCommand(kNewCamera)) {
             round.failure = "the shell stopped answering at camera " + std::to_string(i + 1) + " (" +
-                            std::to_string(shell.WindowCount() - windowsBefore) + " windows open)";
+                            std::to_string(WindowCount(shell) - windowsBefore) + " windows open)";
             return round;
         }
     }
     round.openMs = QpcToMicroseconds(QpcNow() - openBegin) / 1000;
-    const int opened = shell.WindowCount() - windowsBefore;
+    const int opened = WindowCount(shell) - windowsBefore;
     const std::int64_t closeBegin = QpcNow();
     const bool closed = shell.MenuCommand(kCloseAllCameras, kCloseTimeout);
     round.closeMs = QpcToMicroseconds(QpcNow() - closeBegin) / 1000;
-    round.left = shell.WindowCount() - windowsBefore;
+    round.left = WindowCount(shell) - windowsBefore;
     if (opened < cameras) {
         round.failure = "New Camera opened " + std::to_string(opened) + " windows";
     } else if (!closed) {
         round.failure = "Close All Cameras did not end in 5 minutes; " + std::to_string(round.left) + " left";
     }
-    round.guiAfter = shell.Process().Gui();
-    round.memoryAfter = shell.Process().Memory();
+    round.guiAfter = shell.Gui();
+    round.memoryAfter = shell.Memory();
     return round;
 }
 
@@ -63,7 +67,7 @@ std::string PrivateGrowth(const Round& round) {
 
 }  // namespace
 
-void RunCameraFigures(ShellRun& shell, const Options& options, ResultTable& table) {
+void RunCameraFigures(ShellProcess& shell, const Options& options, ResultTable& table) {
     std::printf("  cameras, %d opened and closed, %d rounds\n", options.cameras, options.cameraRounds);
     std::fflush(stdout);
     const std::string n = std::to_string(options.cameras);

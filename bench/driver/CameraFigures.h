@@ -4,11 +4,11 @@
 #pragma once
 
 #include "Options.h"
+#include "Harness.h"
 #include "ResultTable.h"
-#include "ShellRun.h"
 
 namespace bench {
 
-void RunCameraFigures(ShellRun& shell, const Options& options, ResultTable& table);
+void RunCameraFigures(ShellProcess& shell, const Options& options, ResultTable& table);
 
 }  // namespace bench

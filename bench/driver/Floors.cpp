@@ -80,7 +80,6 @@ std::optional<double> RunStartupFloor(const Paths& paths, bool ole) {
 }
 
 std::optional<FullStartFloor> RunShellStartFloor(const Paths& paths, const std::string& root) {
-    if (root.empty()) return std::nullopt;
     const std::string output = OutputPath(paths, "floor-shellstart");
     std::int64_t start = 0;
     if (!RunToEnd(paths, "floor_shellstart", "\"" + output + "\"", std::chrono::seconds(60), &start, root))

@@ -17,7 +17,7 @@ double Rate(long long lines, double microseconds) {
 }
 
 // Types the burst into the console and waits for the engine's time note.
-std::optional<double> TimeBurst(ShellRun& shell, const std::string& label, long long lines,
+std::optional<double> TimeBurst(ShellProcess& shell, const std::string& label, long long lines,
                                 std::chrono::milliseconds timeout) {
     std::printf("  shell log burst, %lld lines\n", lines);
     std::fflush(stdout);

@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "Options.h"
+#include "Harness.h"
 #include "Paths.h"
 #include "ResultTable.h"
-#include "ShellRun.h"
 
 namespace bench {
 
@@ -29,7 +29,7 @@ LogFloors RunLogFloors(const Paths& paths, const Options& options);
 // added to the table.
 class LogBursts {
 public:
-    LogBursts(ShellRun& shell, const Options& options, const LogFloors& floors, ResultTable& table)
+    LogBursts(ShellProcess& shell, const Options& options, const LogFloors& floors, ResultTable& table)
         : m_shell(shell), m_options(options), m_floors(floors), m_table(table) {}
 
     void Small();
@@ -39,7 +39,7 @@ public:
     long long Lines() const { return m_lines; }  // logged by the bursts so far
 
 private:
-    ShellRun& m_shell;
+    ShellProcess& m_shell;
     const Options& m_options;
     const LogFloors& m_floors;
     ResultTable& m_table;

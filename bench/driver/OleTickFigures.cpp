@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <thread>
 
@@ -13,10 +12,8 @@
 #include "EditorClient.h"
 #include "Floors.h"
 #include "Harness.h"
-#include "StartTree.h"
 #include "Stats.h"
 #include "TickStats.h"
-#include "UniqueHandle.h"
 
 namespace bench {
 
@@ -27,71 +24,7 @@ constexpr double kFloorSettleSeconds = 1;
 constexpr int kClients = 3;
 constexpr int kCallsPerClient = 1000;
 constexpr long long kBurstLines = 10000;
-constexpr char kConsoleTitle[] = "Velmor Console";
 constexpr char kBurstLabel[] = "oleburst";
-
-// Under Wine a local server that OLE starts inherits the client's working
-// directory and environment: the shell then finds its tree as a normal start
-// would, and the recording engine journals where the bench reads. Both are
-// put back when the object exists.
-class ServerSurroundings {
-public:
-    ServerSurroundings(const std::string& root, const std::string& journal) {
-        char previous[MAX_PATH] = {};
-        const DWORD n = ::GetCurrentDirectoryA(MAX_PATH, previous);
-        if (n > 0 && n < MAX_PATH) m_previousDirectory = previous;
-        ::SetCurrentDirectoryA(root.c_str());
-        ::SetEnvironmentVariableA("VELMOR_JOURNAL", journal.c_str());
-    }
-    ~ServerSurroundings() {
-        ::SetEnvironmentVariableA("VELMOR_JOURNAL", nullptr);
-        if (!m_previousDirectory.empty()) ::SetCurrentDirectoryA(m_previousDirectory.c_str());
-    }
-    ServerSurroundings(const ServerSurroundings&) = delete;
-    ServerSurroundings& operator=(const ServerSurroundings&) = delete;
-
-private:
-    std::string m_previousDirectory;
-};
-
-// The process the engine's journal names ("load pid=..."), opened to wait for
-// and, failing a close, to end it.
-fw::UniqueHandle OpenJournaledProcess(const std::string& journalPath, DWORD& pid) {
-    const std::string text = ReadTextFile(journalPath);
-    const std::size_t at = text.rfind("load pid=");
-    if (at == std::string::npos) return fw::UniqueHandle();
-    pid = static_cast<DWORD>(std::strtoul(text.c_str() + at + 9, nullptr, 10));
-    return fw::UniqueHandle(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
-}
-
-struct ConsoleSearch {
-    DWORD pid;
-    HWND console = nullptr;
-};
-
-BOOL CALLBACK FindConsole(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<ConsoleSearch*>(context);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    char title[64] = {};
-    if (pid == search->pid && ::GetWindowTextA(window, title, sizeof title) && std::string(title) == kConsoleTitle) {
-        search->console = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The close sequence through the system menu's Close; the process is ended
-// if it has not gone within the timeout. False if it had to be ended.
-bool CloseShell(DWORD pid, HANDLE process) {
-    ConsoleSearch search{pid};
-    ::EnumWindows(FindConsole, reinterpret_cast<LPARAM>(&search));
-    if (search.console) ::PostMessageA(search.console, WM_SYSCOMMAND, SC_CLOSE, 0);
-    if (::WaitForSingleObject(process, 30000) == WAIT_OBJECT_0) return true;
-    ::TerminateProcess(process, 1);
-    ::WaitForSingleObject(process, 10000);
-    return false;
-}
 
 // Calls Exec, GetProp and SetProp in turn; the first failure stops it.
 HRESULT MakeCalls(EditorClient& client, int count) {
@@ -140,24 +73,24 @@ struct Measured {
     std::string failure;
 };
 
-// The shell's part: started by OLE, loaded, timed, closed.
-Measured MeasureShell(const std::string& root, const CLSID& clsid, double seconds) {
+// The shell's part: started by OLE, loaded, timed, closed. A shell that does
+// not close within 30 s is ended.
+Measured MeasureShell(OleShell& server, const CLSID& clsid, double seconds) {
+    constexpr auto kCloseTimeout = std::chrono::seconds(30);
     Measured measured;
-    const std::string journalPath = root + "\\System\\recorder.journal";
-    Journal journal(journalPath);
+    Journal& journal = server.EngineJournal();
     std::optional<EditorClient> first;
     first.emplace();
     {
-        const ServerSurroundings surroundings(root, journalPath);
+        // Under Wine the server inherits the client's working directory.
+        const ClientDirectory directory(server.Tree());
         if (const HRESULT hr = first->Create(clsid); FAILED(hr)) {
             measured.failure = Hex("OLE could not start the shell", hr);
             return measured;
         }
     }
-    DWORD pid = 0;
     const bool started = journal.WaitStarted(std::chrono::seconds(60));
-    const fw::UniqueHandle process = OpenJournaledProcess(journalPath, pid);
-    if (!started || !process) {
+    if (!started || !server.WaitShellPid()) {
         measured.failure = "the shell's engine did not start";
         return measured;
     }
@@ -184,7 +117,7 @@ Measured MeasureShell(const std::string& root, const CLSID& clsid, double second
     first.reset();
     const auto note = journal.WaitForTime(kBurstLabel, std::chrono::seconds(120));
     if (FAILED(hr) || !note) {
-        CloseShell(pid, process.Get());
+        server.CloseConsole(kCloseTimeout);
         measured.failure = FAILED(hr) ? Hex("an editor call failed", hr) : "the burst did not end";
         return measured;
     }
@@ -196,7 +129,7 @@ Measured MeasureShell(const std::string& root, const CLSID& clsid, double second
     WaitSeconds(seconds);
     journal.Poll();
     to = journal.TickTimes().size();
-    CloseShell(pid, process.Get());
+    server.CloseConsole(kCloseTimeout);
     measured.after = TicksFrom(journal, from, to);
     measured.afterLate = TicksFrom(journal, from, to, 1);
     return measured;
@@ -225,17 +158,17 @@ void RunOleTickFigures(const Paths& paths, const Options& options, ResultTable& 
     const std::string load = "OLE start, after clients and a 10k-line burst";
     std::printf("Tick pacing after an OLE start\n");
     std::fflush(stdout);
-    const std::string root = MakeStartTree(paths, "tick-ole", "");
+    OleShell server("bench-tick-ole");  // its shell registered
     CLSID clsid{};
     std::string why;
-    if (!AutomationReady(paths, root, clsid, why)) {
+    if (!AutomationRegistered(clsid, why)) {
         table.Pending("tick pacing, " + load, why);
         return;
     }
     std::printf("  shell started by OLE: %.0f s idle, %d clients, a %lld-line burst, %.0f s timed\n",
                 std::max(2.0, options.seconds / 3), kClients, kBurstLines, options.seconds);
     std::fflush(stdout);
-    const Measured shell = MeasureShell(root, clsid, options.seconds);
+    const Measured shell = MeasureShell(server, clsid, options.seconds);
     if (!shell.failure.empty()) {
         std::fprintf(stderr, "driver: tick run %s: %s\n", load.c_str(), shell.failure.c_str());
         table.Add({"tick interval error p99, " + load + " (ms)", "", "", "", shell.failure, "FAIL"});

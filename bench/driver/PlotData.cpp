@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "Paths.h"
+#include "Harness.h"
 
 namespace bench {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdio>
 
-#include "Paths.h"
+#include "Harness.h"
 
 namespace bench {
 

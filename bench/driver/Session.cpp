@@ -7,10 +7,9 @@
 #include "Automation.h"
 #include "CameraFigures.h"
 #include "EditorFigures.h"
+#include "Harness.h"
 #include "LogFigures.h"
 #include "MemoryFigures.h"
-#include "ShellRun.h"
-#include "StartTree.h"
 
 namespace bench {
 
@@ -27,10 +26,10 @@ constexpr auto kSettle = std::chrono::seconds(2);
 void RunSessionFigures(const Paths& paths, const Options& options, ResultTable& table,
                        const std::function<void()>& checkpoint) {
     const bool wantCalls = options.Wants("editor") || options.Wants("memory");
-    const std::string root = MakeStartTree(paths, "session", kSessionCommands);
+    const ScratchTree tree = StartTree("session", kSessionCommands);
     CLSID clsid{};
     std::string why;
-    const bool automation = wantCalls && AutomationReady(paths, root, clsid, why);
+    const bool automation = wantCalls && AutomationReady(tree, clsid, why);
     if (wantCalls && !automation) table.Pending("editor calls", why);
 
     const LogFloors logFloors = options.Wants("log") ? RunLogFloors(paths, options) : LogFloors{};
@@ -38,14 +37,14 @@ void RunSessionFigures(const Paths& paths, const Options& options, ResultTable& 
 
     std::printf("Shell session\n");
     std::fflush(stdout);
-    ShellRun shell(root, "-Embedding");
-    if (!shell.WaitEngineStarted() || !shell.Console()) {
+    ShellProcess shell(tree, "-Embedding");
+    if (!shell.WaitEngineStarted(std::chrono::seconds(60)) || !shell.Console()) {
         table.Add({"shell session", "", "", "", "the shell did not start", "FAIL"});
         return;
     }
     std::this_thread::sleep_for(kSettle);
     MemoryTimeline memory;
-    memory.start = shell.Process().Memory();
+    memory.start = shell.Memory();
 
     // The small burst, the editor's object and its first calls first: after
     // them every path has been taken once, and memory is read warm. The
@@ -53,17 +52,17 @@ void RunSessionFigures(const Paths& paths, const Options& options, ResultTable& 
     LogBursts bursts(shell, options, logFloors, table);
     const bool wantLog = options.Wants("log") || options.Wants("memory");
     if (wantLog) bursts.Small();
-    memory.afterBurst = shell.Process().Memory();
+    memory.afterBurst = shell.Memory();
     std::optional<EditorCalls> calls;
     if (automation) calls.emplace(clsid, options, callFloor, table);
-    memory.beforeCalls = shell.Process().Memory();
+    memory.beforeCalls = shell.Memory();
     if (calls) calls->Warm(kWarmCalls);
-    memory.warm = shell.Process().Memory();
+    memory.warm = shell.Memory();
     const long long linesAtWarm = bursts.Lines();
     if (calls) calls->Timed();
     if (wantLog) bursts.Large();
     if (calls) calls->Rest();
-    memory.end = shell.Process().Memory();
+    memory.end = shell.Memory();
     const long long callCount = calls ? calls->Calls() : 0;
     WarmLoad sinceWarm{bursts.Lines() - linesAtWarm, calls ? calls->CallsSinceWarm() : 0, options.largeBurst,
                        options.totalCalls};
@@ -76,7 +75,7 @@ void RunSessionFigures(const Paths& paths, const Options& options, ResultTable& 
         checkpoint();
         RunCameraFigures(shell, options, table);
     }
-    shell.Close();
+    shell.Close(std::chrono::seconds(60));
 }
 
 }  // namespace bench

@@ -7,9 +7,8 @@
 #include <thread>
 
 #include "Floors.h"
+#include "Harness.h"
 #include "Qpc.h"
-#include "ShellRun.h"
-#include "StartTree.h"
 #include "Stats.h"
 
 namespace bench {
@@ -30,15 +29,15 @@ struct ShellStart {
     double toInitReturnUs = 0;
 };
 
-std::optional<ShellStart> StartShell(const Paths& paths, const char* arguments) {
-    ShellRun run(MakeStartTree(paths, "startup", kStartCommands), arguments);
-    if (!run.Started()) return std::nullopt;
+std::optional<ShellStart> StartShell(const char* arguments) {
+    const ScratchTree tree = StartTree("startup", kStartCommands);
+    ShellProcess run(tree, arguments);
     const auto returned = run.EngineJournal().WaitForTime("init.return", std::chrono::seconds(60));
     const auto entered = run.EngineJournal().WaitForTime("init.enter", std::chrono::seconds(1));
-    run.Close();
+    run.Close(std::chrono::seconds(60));
     if (!returned || !entered) return std::nullopt;
-    return ShellStart{QpcToMicroseconds(entered->counter - run.Process().StartCounter()),
-                      QpcToMicroseconds(returned->counter - run.Process().StartCounter())};
+    return ShellStart{QpcToMicroseconds(entered->counter - run.StartCounter()),
+                      QpcToMicroseconds(returned->counter - run.StartCounter())};
 }
 
 void AddRow(ResultTable& table, const std::string& figure, const std::vector<double>& shellUs,
@@ -70,10 +69,10 @@ void Sample(const Paths& paths, int round, Samples* samples) {
     std::optional<double> floor, oleFloor;
     std::optional<FullStartFloor> fullFloor;
     const std::function<void()> starts[] = {
-        [&] { fullFloor = RunShellStartFloor(paths, MakeStartTree(paths, "startup-floor", "")); },
-        [&] { shell = StartShell(paths, ""); },
+        [&] { fullFloor = RunShellStartFloor(paths, StartTree("startup-floor", "").Root()); },
+        [&] { shell = StartShell(""); },
         [&] { floor = RunStartupFloor(paths); },
-        [&] { oleShell = StartShell(paths, "-Embedding"); },
+        [&] { oleShell = StartShell("-Embedding"); },
         [&] { oleFloor = RunStartupFloor(paths, true); },
     };
     for (std::size_t i = 0; i < std::size(starts); ++i) {

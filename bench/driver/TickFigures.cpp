@@ -8,8 +8,7 @@
 #include "Automation.h"
 #include "ExecLoad.h"
 #include "Floors.h"
-#include "ShellRun.h"
-#include "StartTree.h"
+#include "Harness.h"
 #include "Stats.h"
 #include "TickStats.h"
 
@@ -23,6 +22,7 @@ constexpr int kBusyMs = 20;
 constexpr double kPaceTolerance = 0.005;     // rate within 0.5 % of 1000 / 28
 constexpr double kLogPaceTolerance = 0.01;   // while logging: within 1 %
 constexpr double kFloorFactor = 1.2;
+constexpr auto kStartTimeout = std::chrono::seconds(60);
 
 std::chrono::milliseconds RunLength(double seconds) {
     return std::chrono::milliseconds(static_cast<long long>((seconds + kSettleSeconds) * 1000));
@@ -31,9 +31,9 @@ std::chrono::milliseconds RunLength(double seconds) {
 // Closes the shell and counts its ticks from the `first` journaled one on.
 // A shell whose queue is full of late ticks does not reach its Close in time;
 // it is ended then, which loses nothing: the journal is written through.
-TickStats CloseAndCount(ShellRun& run, std::chrono::milliseconds closeTimeout, std::size_t first,
+TickStats CloseAndCount(ShellProcess& run, std::chrono::milliseconds closeTimeout, std::size_t first,
                         double settleSeconds) {
-    run.Close(closeTimeout);
+    if (!run.Close(closeTimeout)) run.Kill();
     run.EngineJournal().Poll();
     const std::vector<double>& all = run.EngineJournal().TickTimes();
     const std::vector<double> counted(all.begin() + static_cast<std::ptrdiff_t>(std::min(first, all.size())),
@@ -42,7 +42,7 @@ TickStats CloseAndCount(ShellRun& run, std::chrono::milliseconds closeTimeout, s
 }
 
 // Lets a started shell tick for the run's length, then closes it.
-TickStats TimeShell(ShellRun& run, double seconds, std::chrono::milliseconds closeTimeout) {
+TickStats TimeShell(ShellProcess& run, double seconds, std::chrono::milliseconds closeTimeout) {
     std::this_thread::sleep_for(RunLength(seconds));
     return CloseAndCount(run, closeTimeout, 0, kSettleSeconds);
 }
@@ -94,8 +94,9 @@ void IdleAndBusy(const Paths& paths, const Options& options, ResultTable& table,
         std::printf("  shell ticks, %s, %.0f s\n", load.c_str(), options.seconds + kSettleSeconds);
         std::fflush(stdout);
         const std::string commands = busyMs ? "ontick rec.sleep " + std::to_string(busyMs) + "\n" : "";
-        ShellRun run(MakeStartTree(paths, "tick-" + name, commands));
-        if (!run.WaitEngineStarted()) {
+        const ScratchTree tree = StartTree("tick-" + name, commands);
+        ShellProcess run(tree);
+        if (!run.WaitEngineStarted(kStartTimeout)) {
             Failed(table, load, "the shell did not start");
             continue;
         }
@@ -113,20 +114,20 @@ void IdleAndBusy(const Paths& paths, const Options& options, ResultTable& table,
     }
 }
 
-void UnderExecLoad(const Paths& paths, const Options& options, ResultTable& table, PlotData& plot,
+void UnderExecLoad(const Options& options, ResultTable& table, PlotData& plot,
                    const TickStats& idleFloor) {
     const std::string load = "Exec loop";
-    const std::string root = MakeStartTree(paths, "tick-exec", "");
+    const ScratchTree tree = StartTree("tick-exec", "");
     CLSID clsid{};
     std::string why;
-    if (!AutomationReady(paths, root, clsid, why)) {
+    if (!AutomationReady(tree, clsid, why)) {
         table.Pending("tick pacing, " + load, why);
         return;
     }
     std::printf("  shell ticks, %s, %.0f s\n", load.c_str(), options.seconds + kSettleSeconds);
     std::fflush(stdout);
-    ShellRun run(root, "-Embedding");
-    if (!run.WaitEngineStarted()) {
+    ShellProcess run(tree, "-Embedding");
+    if (!run.WaitEngineStarted(kStartTimeout)) {
         Failed(table, load, "the shell did not start");
         return;
     }
@@ -157,13 +158,14 @@ void UnderExecLoad(const Paths& paths, const Options& options, ResultTable& tabl
     plot.AddTickSeries("shell-exec", "shell, " + load, shell);
 }
 
-void WhileLogging(const Paths& paths, const Options& options, ResultTable& table, PlotData& plot,
+void WhileLogging(const Options& options, ResultTable& table, PlotData& plot,
                   const TickStats& idleFloor) {
     const std::string load = "100 lines per tick";
     std::printf("  shell ticks, %s, %.0f s\n", load.c_str(), options.seconds + kSettleSeconds);
     std::fflush(stdout);
-    ShellRun run(MakeStartTree(paths, "tick-log", "ontick rec.time tickburst rec.logrepeat 1 100 60\n"));
-    if (!run.WaitEngineStarted()) {
+    const ScratchTree tree = StartTree("tick-log", "ontick rec.time tickburst rec.logrepeat 1 100 60\n");
+    ShellProcess run(tree);
+    if (!run.WaitEngineStarted(kStartTimeout)) {
         Failed(table, load, "the shell did not start");
         return;
     }
@@ -201,8 +203,8 @@ void RunTickFigures(const Paths& paths, const Options& options, ResultTable& tab
     }
     plot.AddTickSeries("floor-idle", "floor, idle", idleFloor);
     IdleAndBusy(paths, options, table, plot, idleFloor);
-    UnderExecLoad(paths, options, table, plot, idleFloor);
-    WhileLogging(paths, options, table, plot, idleFloor);
+    UnderExecLoad(options, table, plot, idleFloor);
+    WhileLogging(options, table, plot, idleFloor);
 }
 
 }  // namespace bench

@@ -45,8 +45,7 @@ OleShell::OleShell(const std::string& name)
 }
 
 void OleShell::Register() {
-    ShellProcess registration(m_tree, "/REGISTER");
-    if (!registration.WaitExit()) throw std::runtime_error("registration did not end");
+    if (!RegisterShell(m_tree)) throw std::runtime_error("registration did not end");
 }
 
 OleShell::~OleShell() { EndShells(m_tree); }
@@ -64,6 +63,11 @@ HWND OleShell::Console() {
 bool OleShell::CloseConsole(std::chrono::milliseconds timeout) {
     const DWORD pid = WaitShellPid(timeout);
     return pid && EndShell(pid, timeout);
+}
+
+bool RegisterShell(const ScratchTree& tree, std::chrono::milliseconds timeout) {
+    ShellProcess registration(tree, "/REGISTER");
+    return registration.WaitExit(timeout);
 }
 
 ClientDirectory::ClientDirectory(const ScratchTree& tree) {

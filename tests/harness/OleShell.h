@@ -59,6 +59,11 @@ private:
     std::string m_previous;
 };
 
+// Writes the registry entries of the tree's shell and registers its type
+// library ("Velmor.exe /REGISTER" run in the tree), so that OLE finds its
+// class by ProgID and starts that shell; false if it did not end in time.
+bool RegisterShell(const ScratchTree& tree, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
 // Process ids of the running shells started from the tree's System\Velmor.exe.
 std::vector<DWORD> ShellProcessIds(const ScratchTree& tree);
 

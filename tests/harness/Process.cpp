@@ -1,7 +1,5 @@
 #include "Process.h"
 
-#include <psapi.h>
-
 #include <stdexcept>
 
 namespace vt {
@@ -42,19 +40,6 @@ private:
     };
     std::vector<Saved> m_saved;
 };
-
-MemorySample Sample(HANDLE process) {
-    MemorySample sample;
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    if (process && ::GetProcessMemoryInfo(process, &counters, sizeof counters)) {
-        sample.workingSetKiB = static_cast<double>(counters.WorkingSetSize) / 1024;
-        sample.peakWorkingSetKiB = static_cast<double>(counters.PeakWorkingSetSize) / 1024;
-        sample.privateKiB = static_cast<double>(counters.PagefileUsage) / 1024;
-        sample.valid = true;
-    }
-    return sample;
-}
 
 }  // namespace
 
@@ -119,7 +104,7 @@ void Process::Kill() {
     }
 }
 
-MemorySample Process::Memory() const { return Sample(m_process.Get()); }
+MemorySample Process::Memory() const { return ReadMemory(m_process.Get()); }
 
 GuiObjects Process::Gui() const {
     GuiObjects objects;

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "ProcessMemory.h"
 #include "UniqueHandle.h"
 
 namespace vt {
@@ -28,13 +29,6 @@ struct ProcessStart {
     // Environment variables of this process set for the start (an empty value
     // removes the variable), so that the child inherits them.
     std::vector<std::pair<std::string, std::string>> environment;
-};
-
-struct MemorySample {
-    double workingSetKiB = 0;
-    double peakWorkingSetKiB = 0;
-    double privateKiB = 0;
-    bool valid = false;
 };
 
 struct GuiObjects {

@@ -73,18 +73,24 @@ HWND ShellProcess::Console(std::chrono::milliseconds timeout) {
 
 HWND ShellProcess::Control(int id) { return ::GetDlgItem(Console(), id); }
 
-bool ShellProcess::WaitEngineStarted() { return m_journal.WaitFor("pInitAll"); }
-
-void ShellProcess::Type(const std::string& text) {
-    HWND edit = Control(1006);
-    ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    PressEnter(edit);
+bool ShellProcess::WaitEngineStarted(std::chrono::milliseconds timeout) {
+    return m_journal.WaitFor("pInitAll", timeout);
 }
 
-void ShellProcess::TypeWide(const std::wstring& text) {
+bool ShellProcess::Type(const std::string& text) {
     HWND edit = Control(1006);
+    if (!edit) return false;
+    ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    PressEnter(edit);
+    return true;
+}
+
+bool ShellProcess::TypeWide(const std::wstring& text) {
+    HWND edit = Control(1006);
+    if (!edit) return false;
     ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     PressEnter(edit);
+    return true;
 }
 
 void ShellProcess::Command(const std::string& text) {
@@ -95,16 +101,17 @@ bool ShellProcess::TryCommand(const std::string& text) {
     // The console hands the engine the text without surrounding white space.
     const std::string line = "edsrvProcess 65535 0 " + JournalQuote(Trimmed(text));
     const size_t before = m_journal.Count(line);
-    Type(text);
-    return m_journal.WaitForCount(line, before + 1);
+    return Type(text) && m_journal.WaitForCount(line, before + 1);
 }
 
 bool ShellProcess::Sync(const std::string& tag) {
     return TryCommand("rec.journal " + tag) && m_journal.WaitFor("note " + tag);
 }
 
-void ShellProcess::MenuCommand(UINT id) {
-    ::SendMessageA(Console(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+bool ShellProcess::MenuCommand(UINT id, std::chrono::milliseconds timeout) {
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutA(Console(), WM_COMMAND, MAKEWPARAM(id, 0), 0, SMTO_NORMAL,
+                                 static_cast<UINT>(timeout.count()), &result) != 0;
 }
 
 std::string ShellProcess::PaneText() {
@@ -127,10 +134,10 @@ bool ShellProcess::WaitExit(std::chrono::milliseconds timeout) { return m_proces
 
 DWORD ShellProcess::ExitCode() const { return m_process.ExitCode(); }
 
-bool ShellProcess::Close() {
+bool ShellProcess::Close(std::chrono::milliseconds timeout) {
     if (HWND console = Console(std::chrono::seconds(5)))
         ::PostMessageA(console, WM_SYSCOMMAND, SC_CLOSE, 0);
-    return WaitExit();
+    return WaitExit(timeout);
 }
 
 }  // namespace vt

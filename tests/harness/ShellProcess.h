@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -58,6 +59,10 @@ public:
 
     DWORD Id() const { return m_process.Id(); }
     HANDLE Handle() const { return m_process.Handle(); }
+    // The performance counter just before CreateProcess.
+    std::int64_t StartCounter() const { return m_process.StartCounter(); }
+    MemorySample Memory() const { return m_process.Memory(); }
+    GuiObjects Gui() const { return m_process.Gui(); }
     Journal& EngineJournal() { return m_journal; }
 
     // The console window, waiting for it to appear; null on timeout or once
@@ -65,11 +70,12 @@ public:
     HWND Console(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     HWND Control(int id);
     // Waits until the engine was started (pInitAll journaled).
-    bool WaitEngineStarted();
+    bool WaitEngineStarted(std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-    // Types `text` into the command line (WM_SETTEXT) and presses Enter.
-    void Type(const std::string& text);
-    void TypeWide(const std::wstring& text);
+    // Types `text` into the command line (WM_SETTEXT) and presses Enter;
+    // false when there is no command line (no console).
+    bool Type(const std::string& text);
+    bool TypeWide(const std::wstring& text);
     // Runs an engine command from the command line and waits until the
     // engine has received it (trimmed, as the console hands it on); throws
     // on timeout.
@@ -79,8 +85,9 @@ public:
     // Runs "rec.journal TAG" and waits for its note: every command typed
     // before it has then been handled completely. False on timeout.
     bool Sync(const std::string& tag);
-    // Sends a menu command to the console, as its menu would.
-    void MenuCommand(UINT id);
+    // Sends a menu command to the console, as its menu would, and waits for
+    // it to be handled; false if the shell did not answer within `timeout`.
+    bool MenuCommand(UINT id, std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // The output pane's text once it has settled (no update for a while).
     std::string PaneText();
     std::string CommandLineText();
@@ -88,8 +95,9 @@ public:
     // Waits for the process to end; false on timeout.
     bool WaitExit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     DWORD ExitCode() const;
-    // The close sequence through the system menu's Close, then the wait.
-    bool Close();
+    // The close sequence through the system menu's Close, then the wait;
+    // false if the process still runs after `timeout`.
+    bool Close(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     bool Running() const;
     void Kill();
 

@@ -14,6 +14,7 @@
 
 #include "EdServerClient.h"
 #include "OleShell.h"
+#include "ProcessMemory.h"
 #include "ReliabilitySupport.h"
 
 namespace {
@@ -74,8 +75,7 @@ TEST(Load, FourClientsLoseNothingAndTheTicksKeepTheirRate) {
     ASSERT_TRUE(RunClients({1, 2, 3, 4}, 300, shell.Tree().Root(), failures));
     EXPECT_TRUE(failures.empty()) << failures.front();
     ::Sleep(1000);
-    rel::Memory before;
-    const bool haveBefore = rel::ReadMemory(pid, before);
+    const vt::MemorySample before = vt::ReadMemoryById(pid);
     Variant heap(L"rec.heap");
     ASSERT_EQ(client.Call(3, {&heap}), S_OK);
 
@@ -90,8 +90,7 @@ TEST(Load, FourClientsLoseNothingAndTheTicksKeepTheirRate) {
                 static_cast<unsigned long>(elapsed), kClients * calls * 1000.0 / elapsed);
 
     ::Sleep(2000);
-    rel::Memory after;
-    const bool haveAfter = rel::ReadMemory(pid, after);
+    const vt::MemorySample after = vt::ReadMemoryById(pid);
     ASSERT_EQ(client.Call(3, {&heap}), S_OK);
     Variant off(L"rec.ontick off");
     ASSERT_EQ(client.Call(3, {&off}), S_OK);
@@ -130,12 +129,11 @@ TEST(Load, FourClientsLoseNothingAndTheTicksKeepTheirRate) {
     // hundred the system's RPC keeps for each new client process (about 100
     // blocks and 20 KiB a client here, varying from run to run). The bytes
     // check is the coarser one: 4 bytes a call.
-    ASSERT_TRUE(haveBefore && haveAfter) << "the shell's memory cannot be read";
-    std::printf("shell memory: working set %zu -> %zu KiB, private %zu -> %zu KiB\n",
-                before.workingSet / 1024, after.workingSet / 1024, before.privateBytes / 1024,
-                after.privateBytes / 1024);
-    EXPECT_LT(after.privateBytes, before.privateBytes + 6 * 1024 * 1024);
-    EXPECT_LT(after.workingSet, before.workingSet + 8 * 1024 * 1024);
+    ASSERT_TRUE(before.valid && after.valid) << "the shell's memory cannot be read";
+    std::printf("shell memory: working set %.0f -> %.0f KiB, private %.0f -> %.0f KiB\n",
+                before.workingSetKiB, after.workingSetKiB, before.privateKiB, after.privateKiB);
+    EXPECT_LT(after.privateKiB, before.privateKiB + 6 * 1024);  // 6 MiB
+    EXPECT_LT(after.workingSetKiB, before.workingSetKiB + 8 * 1024);  // 8 MiB
     const std::vector<std::string> heaps = journal.Matching("heap ");
     ASSERT_EQ(heaps.size(), 2u);
     unsigned long long busyBefore = 0, busyAfter = 0, blocksBefore = 0, blocksAfter = 0;

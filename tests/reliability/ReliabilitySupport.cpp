@@ -1,7 +1,6 @@
 #include "ReliabilitySupport.h"
 
 #include <dbghelp.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,22 +13,6 @@
 #include "WinePath.h"
 
 namespace rel {
-
-bool ReadMemory(DWORD pid, Memory& memory) {
-    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-    if (!process) return false;
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    const BOOL ok = ::GetProcessMemoryInfo(
-        process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-    ::CloseHandle(process);
-    if (!ok) return false;
-    memory.workingSet = counters.WorkingSetSize;
-    // Wine leaves PrivateUsage at 0 for another process; the commit charge
-    // (PagefileUsage) is the same figure there.
-    memory.privateBytes = counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
-    return true;
-}
 
 LoadClientProcess::LoadClientProcess(int client, int calls, const std::string& directory)
     : m_client(client),

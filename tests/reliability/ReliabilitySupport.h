@@ -1,6 +1,6 @@
 // What the reliability cases share beyond the harness: the end of a crashed
-// shell's log and its dump, the shell's memory seen from outside, load
-// clients in processes of their own, and the journal read back per client.
+// shell's log and its dump, load clients in processes of their own, and the
+// journal read back per client.
 #pragma once
 
 #include <windows.h>
@@ -39,13 +39,6 @@ inline const std::regex kDumpWrittenLine(
 // access violation at an address inside the engine library's image.
 ::testing::AssertionResult EndsWithCrashLinesAndDump(const std::vector<std::string>& log,
                                                      const std::string& systemDirectory);
-
-// The shell's memory, read from outside through its process id.
-struct Memory {
-    std::size_t workingSet = 0;
-    std::size_t privateBytes = 0;
-};
-bool ReadMemory(DWORD pid, Memory& memory);
 
 // reliability_load_client, started in a directory, output to a file.
 class LoadClientProcess {
