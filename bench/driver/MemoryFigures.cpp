@@ -27,6 +27,8 @@ void AddMemoryRows(ResultTable& table, const MemoryTimeline& shell, const CallTi
                                   std::to_string(sinceWarm.wantCalls) + " calls since warm (grew " +
                                   Fixed(warmGrowth, 0) + " KiB)");
     table.Add({"working set growth from warm (KiB)", growth(shell.warm, shell.end), "", "", "", "info"});
+    table.Add({"shell threads at warm and at the end", std::to_string(shell.warm.threads) + ", " +
+                                                           std::to_string(shell.end.threads), "", "", "", "info"});
     table.Add({"working set after start-up (KiB)", Fixed(shell.start.workingSetKiB, 0), "", "", "", "info"});
     table.Add({"private bytes after start-up (KiB)", Fixed(shell.start.privateKiB, 0), "", "", "", "info"});
     table.Add({"peak working set growth from start-up, " + load + " (KiB)",

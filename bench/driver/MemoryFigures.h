@@ -2,9 +2,11 @@
 // from the warm point (the first log burst, the editor's object and its first
 // 1,000 calls made) to the end (the large log burst and the set number of
 // editor calls after it), which tells a leak from the pages that the first
-// use of a path brings in. Private bytes, not the working set, because the
-// system may trim or page the working set whatever the shell holds. The
-// working set and its peak are shown for information.
+// use of a path brings in. Both readings wait until the shell's thread count
+// has held still, so that threads the system's pools start for calls and end
+// soon after do not count as the shell's growth. Private bytes, not the
+// working set, because the system may trim or page the working set whatever
+// the shell holds. The working set and its peak are shown for information.
 #pragma once
 
 #include "Harness.h"

@@ -21,6 +21,30 @@ constexpr char kSessionCommands[] = "reply 16383\n";
 constexpr long long kWarmCalls = 1000;
 constexpr auto kSettle = std::chrono::seconds(2);
 
+// The system's RPC and thread pools start threads for incoming calls and end
+// them a few seconds after the calls stop; under Wine each thread's stacks
+// hold about a megabyte. Memory is read once the shell's thread count has
+// held still this long, so that both readings see the pools at rest and the
+// difference is the shell's own.
+constexpr auto kThreadsStill = std::chrono::seconds(8);
+constexpr auto kThreadsWaitAtMost = std::chrono::seconds(60);
+
+MemorySample ReadWhenThreadsRest(const ShellProcess& shell) {
+    const auto deadline = std::chrono::steady_clock::now() + kThreadsWaitAtMost;
+    int threads = vt::ThreadCount(shell.Id());
+    auto stillSince = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - stillSince < kThreadsStill &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        const int now = vt::ThreadCount(shell.Id());
+        if (now != threads) {
+            threads = now;
+            stillSince = std::chrono::steady_clock::now();
+        }
+    }
+    return shell.Memory();
+}
+
 }  // namespace
 
 void RunSessionFigures(const Paths& paths, const Options& options, ResultTable& table,
@@ -57,12 +81,12 @@ void RunSessionFigures(const Paths& paths, const Options& options, ResultTable& 
     if (automation) calls.emplace(clsid, options, callFloor, table);
     memory.beforeCalls = shell.Memory();
     if (calls) calls->Warm(kWarmCalls);
-    memory.warm = shell.Memory();
+    memory.warm = ReadWhenThreadsRest(shell);
     const long long linesAtWarm = bursts.Lines();
     if (calls) calls->Timed();
     if (wantLog) bursts.Large();
     if (calls) calls->Rest();
-    memory.end = shell.Memory();
+    memory.end = ReadWhenThreadsRest(shell);
     const long long callCount = calls ? calls->Calls() : 0;
     WarmLoad sinceWarm{bursts.Lines() - linesAtWarm, calls ? calls->CallsSinceWarm() : 0, options.largeBurst,
                        options.totalCalls};

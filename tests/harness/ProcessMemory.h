@@ -10,6 +10,7 @@ struct MemorySample {
     double workingSetKiB = 0;
     double peakWorkingSetKiB = 0;
     double privateKiB = 0;  // the commit charge: what the process holds, paged or not
+    int threads = 0;        // each holds a stack: a megabyte of private bytes under Wine
     bool valid = false;
 };
 
@@ -17,5 +18,7 @@ struct MemorySample {
 // valid when the counters cannot be read.
 MemorySample ReadMemory(HANDLE process);
 MemorySample ReadMemoryById(DWORD pid);
+// The process's threads now; 0 if they cannot be listed.
+int ThreadCount(DWORD pid);
 
 }  // namespace vt
