@@ -19,7 +19,7 @@
 #include <windows.h>
 
 #include "AutomationObject.h"
-#include "UniqueMenu.h"
+#include "UniqueHandle.h"
 #include "Window.h"
 #include "automation/guids.h"
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "UniqueMenu.h"
+#include "UniqueHandle.h"
 #include "VelmorConsole.h"
 #include "WinApp.h"
 #include "resource.h"

@@ -1,6 +1,6 @@
 // Owners of the handles that are not windows' or GDI's: a kernel handle (a
-// file, a process, an event), a loaded library and a C stream, each closed
-// with its holder.
+// file, a process, an event), a loaded library, a menu and a C stream, each
+// closed with its holder.
 // Header-only, so that targets outside the framework library (the engine
 // libraries, the tests, the benchmarks) use the same types.
 #pragma once
@@ -46,6 +46,32 @@ struct LibraryFreer {
     void operator()(HMODULE module) const { ::FreeLibrary(module); }
 };
 using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFreer>;
+
+// A menu: destroyed with its holder unless handed back first.
+class UniqueMenu {
+public:
+    UniqueMenu() = default;
+    ~UniqueMenu() { DestroyMenu(); }
+    UniqueMenu(const UniqueMenu&) = delete;
+    UniqueMenu& operator=(const UniqueMenu&) = delete;
+
+    HMENU Get() const { return m_hMenu; }
+    explicit operator bool() const { return m_hMenu != nullptr; }
+
+    // Takes over `menu`, destroying the one held before.
+    void Attach(HMENU menu) {
+        DestroyMenu();
+        m_hMenu = menu;
+    }
+    // Gives the handle up without destroying it (someone else destroys it).
+    HMENU Detach() { return std::exchange(m_hMenu, nullptr); }
+    void DestroyMenu() {
+        if (HMENU menu = Detach()) ::DestroyMenu(menu);
+    }
+
+private:
+    HMENU m_hMenu = nullptr;
+};
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
