@@ -1,12 +1,23 @@
 #include "PaneFind.h"
 
+#include <cstring>
+
 namespace {
 
 using FindTextProc = HWND(WINAPI*)(LPFINDREPLACEA);
 
-// FindTextA of the library, loading it from the system folder once.
+// FindTextA of the library, loading it once by its full path in the system
+// folder, so that no copy in the working directory is taken instead. A system
+// folder whose path does not fit is refused.
 FindTextProc FindTextEntry(fw::UniqueLibrary& library) {
-    if (!library) library.reset(::LoadLibraryExA("comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    if (!library) {
+        constexpr char kName[] = "\\comdlg32.dll";
+        char path[MAX_PATH];
+        const UINT n = ::GetSystemDirectoryA(path, MAX_PATH);
+        if (n == 0 || n + sizeof kName > MAX_PATH) return nullptr;
+        std::memcpy(path + n, kName, sizeof kName);
+        library.reset(::LoadLibraryA(path));
+    }
     if (!library) return nullptr;
     // Through void(*)(), which converts to any function pointer type.
     return reinterpret_cast<FindTextProc>(
