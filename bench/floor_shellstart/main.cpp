@@ -27,11 +27,13 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 
+#include "ComPtr.h"
 #include "EditAsPane.h"
+#include "OleString.h"
 #include "Qpc.h"
+#include "RegKey.h"
 #include "UniqueHandle.h"
 #include "resource.h"
 
@@ -47,18 +49,6 @@ constexpr UINT kResolution = 7;
 constexpr const char* kEngineExports[] = {"pInitAll", "pExitAll", "pServerTick", "edsrvProcess",
                                           "linktopicProcessClientRequest", "linktopicProcessClientData",
                                           "PLATFORM"};
-
-struct KeyCloser {
-    using pointer = HKEY;
-    void operator()(HKEY key) const { ::RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<HKEY, KeyCloser>;
-
-struct LibraryFreer {
-    using pointer = HMODULE;
-    void operator()(HMODULE module) const { ::FreeLibrary(module); }
-};
-using UniqueLibrary = std::unique_ptr<HMODULE, LibraryFreer>;
 
 // OLE initialised for the life of the object.
 class OleSession {
@@ -96,25 +86,9 @@ private:
     UINT m_id = 0;
 };
 
-struct TypeLibReleaser {
-    void operator()(ITypeLib* typeLib) const { typeLib->Release(); }
-};
-
-std::wstring Wide(const std::string& text) {
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(n > 0 ? static_cast<std::size_t>(n) : 1, L'\0');
-    if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
-    return wide;
-}
-
 bool SetKey(const std::string& subKey, const std::string& value) {
-    HKEY raw = nullptr;
-    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, subKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    const UniqueKey key(raw);
-    return ::RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+    fw::RegKey key;
+    return key.Create(HKEY_CLASSES_ROOT, subKey.c_str()) && key.SetString(nullptr, value.c_str());
 }
 
 // The five entries the shell writes for its class, for the floor's class.
@@ -131,19 +105,18 @@ bool RegisterClassEntries() {
 }
 
 bool RegisterTypeLibrary(const std::string& start) {
-    std::wstring file = Wide(start + "\\System\\Velmor.tlb");
-    std::wstring help = Wide(start + "\\Help\\Velmor.hlp");
-    ITypeLib* raw = nullptr;
-    if (::LoadTypeLib(file.c_str(), &raw) != S_OK) return false;
-    const std::unique_ptr<ITypeLib, TypeLibReleaser> typeLib(raw);
-    return SUCCEEDED(::RegisterTypeLib(typeLib.get(), file.data(), help.data()));
+    const fw::OleString file(fw::AnsiToBstr(start + "\\System\\Velmor.tlb"));
+    const fw::OleString help(fw::AnsiToBstr(start + "\\Help\\Velmor.hlp"));
+    fw::ComPtr<ITypeLib> typeLib;
+    if (!file.Get() || !help.Get() || ::LoadTypeLib(file.Get(), typeLib.Put()) != S_OK) return false;
+    return SUCCEEDED(::RegisterTypeLib(typeLib.Get(), file.Get(), help.Get()));
 }
 
-UniqueLibrary LoadEngine(const std::string& start) {
-    UniqueLibrary engine(::LoadLibraryA((start + "\\System\\vmserver.dll").c_str()));
+fw::UniqueLibrary LoadEngine(const std::string& start) {
+    fw::UniqueLibrary engine(::LoadLibraryA((start + "\\System\\vmserver.dll").c_str()));
     if (!engine) return engine;
     for (const char* name : kEngineExports)
-        if (!::GetProcAddress(engine.get(), name)) return UniqueLibrary();
+        if (!::GetProcAddress(engine.get(), name)) return fw::UniqueLibrary();
     return engine;
 }
 
@@ -226,7 +199,7 @@ int Run(HINSTANCE instance) {
     Step("registry", Lap(&lap));
     if (!RegisterTypeLibrary(start)) return 1;
     Step("typelib", Lap(&lap));
-    const UniqueLibrary engine = LoadEngine(start);
+    const fw::UniqueLibrary engine = LoadEngine(start);
     if (!engine) return 1;
     Step("engine", Lap(&lap));
     const PeriodicTimer timer;
