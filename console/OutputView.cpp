@@ -206,19 +206,19 @@ LRESULT OutputView::OnGetLine(WPARAM line, LPARAM buffer) {
 
 LRESULT OutputView::OnPosFromChar(WPARAM at, LPARAM) {
     if (at > m_text.Length()) return -1;
-    Layout();
+    LayOut();
     const POINT p = PointOfChar(at);
     return MAKELRESULT(static_cast<WORD>(static_cast<short>(p.x)), static_cast<WORD>(static_cast<short>(p.y)));
 }
 
 LRESULT OutputView::OnCharFromPos(WPARAM, LPARAM point) {
-    Layout();
+    LayOut();
     const std::size_t at = CharFromPoint(static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point)));
     return MAKELRESULT(at, m_text.LineFromChar(at));
 }
 
 LRESULT OutputView::OnGetFirstVisibleLine(WPARAM, LPARAM) {
-    Layout();
+    LayOut();
     return m_topLine;
 }
 
@@ -229,7 +229,7 @@ LRESULT OutputView::OnScrollCaret(WPARAM, LPARAM) {
 }
 
 LRESULT OutputView::OnLineScroll(WPARAM columns, LPARAM lines) {
-    Layout();
+    LayOut();
     m_xOffset = std::max(0, m_xOffset + static_cast<int>(columns) * m_charWidth);
     ScrollTo(m_topLine + static_cast<int>(lines));
     return TRUE;

@@ -114,10 +114,9 @@ private:
     bool SetPaintTimer(DWORD delayMs) override;
     void KillPaintTimer() override;
     void PaintNow() override;
-    void LayOut() override;
     // Brings the top line, the horizontal offset (after a scroll to the caret,
     // if one is asked for), the scroll bar and the caret up to date.
-    void Layout();
+    void LayOut() override;
     // Sets the selection; the caret stands at `caret`.
     void Select(std::size_t anchor, std::size_t caret);
     void ScrollTo(int topLine);

@@ -68,7 +68,7 @@ std::size_t OutputView::CharFromPoint(int x, int y) const {
     return CharAtX(line, x - static_cast<int>(r.left) + m_xOffset);
 }
 
-void OutputView::Layout() {
+void OutputView::LayOut() {
     if (!m_hWnd) return;
     const int count = m_text.LineCount();
     const int visible = VisibleLines();
@@ -112,13 +112,13 @@ void OutputView::Layout() {
 }
 
 void OutputView::ScrollTo(int topLine) {
-    m_topLine = topLine;  // Layout keeps it in range
+    m_topLine = topLine;  // LayOut keeps it in range
     ViewChanged();
 }
 
 LRESULT OutputView::OnPaint(WPARAM, LPARAM) {
     m_schedule.Painted(::GetTickCount());
-    Layout();
+    LayOut();
     PaintDC paint(m_hWnd);
     if (!paint.Get()) return 0;
     RECT client{};
@@ -202,7 +202,7 @@ LRESULT OutputView::OnSize(WPARAM, LPARAM) {
 }
 
 LRESULT OutputView::OnVScroll(WPARAM code, LPARAM) {
-    Layout();
+    LayOut();
     const int page = VisibleLines();
     switch (LOWORD(code)) {
         case SB_LINEUP: ScrollTo(m_topLine - 1); break;
@@ -233,7 +233,7 @@ LRESULT OutputView::OnMouseWheel(WPARAM state, LPARAM) {
     for (; m_wheelDelta >= WHEEL_DELTA; m_wheelDelta -= WHEEL_DELTA) lines -= static_cast<int>(linesPerNotch);
     for (; m_wheelDelta <= -WHEEL_DELTA; m_wheelDelta += WHEEL_DELTA) lines += static_cast<int>(linesPerNotch);
     if (lines != 0) {
-        Layout();
+        LayOut();
         ScrollTo(m_topLine + lines);
     }
     return 0;

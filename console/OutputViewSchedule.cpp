@@ -9,7 +9,7 @@ void OutputView::TextChanged() {
 
 void OutputView::ViewChanged() {
     m_schedule.UserChanged();  // what the user does shows at once, the scroll bar too
-    Layout();
+    LayOut();
     ::InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
@@ -23,8 +23,6 @@ void OutputView::PaintNow() {
     ::InvalidateRect(m_hWnd, nullptr, FALSE);
     ::UpdateWindow(m_hWnd);
 }
-
-void OutputView::LayOut() { Layout(); }
 
 LRESULT OutputView::OnTimer(WPARAM id, LPARAM) {
     if (id == kDeferredTimerId) m_schedule.TimerFired();
