@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ScratchTree.h"
+#include "UniqueHandle.h"
 
 namespace {
 
@@ -52,22 +53,22 @@ class ShellResources : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_tree = std::make_unique<ScratchTree>("resources");
-        s_exe = ::LoadLibraryExA((s_tree->System() + "\\Velmor.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        const std::string exe = s_tree->System() + "\\Velmor.exe";
+        s_exe.reset(::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     }
     static void TearDownTestSuite() {
-        if (s_exe) ::FreeLibrary(s_exe);
-        s_exe = nullptr;
+        s_exe.reset();
         s_tree.reset();
     }
-    void SetUp() override { ASSERT_NE(s_exe, nullptr) << "the shell's executable did not load as data"; }
+    void SetUp() override { ASSERT_TRUE(s_exe) << "the shell's executable did not load as data"; }
 
     // The bytes of resource `id` of `type`; empty if there is none.
     static std::string Resource(LPCSTR type, WORD id) {
-        HRSRC found = ::FindResourceA(s_exe, MAKEINTRESOURCEA(id), type);
+        HRSRC found = ::FindResourceA(s_exe.get(), MAKEINTRESOURCEA(id), type);
         if (!found) return {};
-        HGLOBAL loaded = ::LoadResource(s_exe, found);
+        HGLOBAL loaded = ::LoadResource(s_exe.get(), found);
         const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
-        return bytes ? std::string(static_cast<const char*>(bytes), ::SizeofResource(s_exe, found)) : std::string();
+        return bytes ? std::string(static_cast<const char*>(bytes), ::SizeofResource(s_exe.get(), found)) : std::string();
     }
 
     // Menu `id` as the system builds it from the resource.
@@ -91,7 +92,7 @@ protected:
     }
 
     static std::unique_ptr<ScratchTree> s_tree;
-    static HMODULE s_exe;
+    static fw::UniqueLibrary s_exe;
 
 private:
     struct Info {
@@ -112,7 +113,7 @@ private:
 };
 
 std::unique_ptr<ScratchTree> ShellResources::s_tree;
-HMODULE ShellResources::s_exe = nullptr;
+fw::UniqueLibrary ShellResources::s_exe;
 
 TEST_F(ShellResources, ConsoleMenu129HasFivePopupsWithHelpAtTheRightAndEveryItemEnabledUnchecked) {
     const std::vector<Popup> expected = {
