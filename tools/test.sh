@@ -3,8 +3,24 @@
 # is no display) once for each architecture this host can run, each in its
 # build's own Wine prefix. VELMOR_ARCHS=win64 (or win32) runs one suite only.
 # Exits non-zero when a suite that ran failed, or when none could run.
+#
+#   tools/test.sh --repeat N    runs each suite N times in a row, every run
+#                               whole, and names the tests that failed in each
+#
+# Any other arguments go to ctest (for example -L fast, -R Find).
 set -eu
 cd "$(dirname "$0")/.."
+repeat=1
+if [ "${1:-}" = --repeat ]; then
+    repeat=${2:-}
+    case "$repeat" in
+    '' | *[!0-9]* | 0)
+        echo "usage: tools/test.sh [--repeat N] [ctest arguments]" >&2
+        exit 2
+        ;;
+    esac
+    shift 2
+fi
 tools/setup.sh
 tools/build.sh
 . tools/archs.sh
@@ -28,12 +44,28 @@ for arch in $VELMOR_ARCHS; do
     dir=$(arch_dir "$arch")
     echo "Running the $name tests ($dir/)" >&2
     start=$(date +%s)
-    status=0
-    tools/with-display.sh ctest --test-dir "$dir" --output-on-failure || status=$?
-    arch_wineserver_kill "$arch"
+    bad=0
+    run=1
+    while [ "$run" -le "$repeat" ]; do
+        status=0
+        tools/with-display.sh ctest --test-dir "$dir" --output-on-failure "$@" || status=$?
+        arch_wineserver_kill "$arch"
+        if [ "$repeat" -gt 1 ]; then
+            if [ "$status" -eq 0 ]; then
+                echo "$name run $run of $repeat: passed." >&2
+            else
+                # ctest keeps the names of the tests that failed in its last run.
+                echo "$name run $run of $repeat: failed:" \
+                    "$(cut -d: -f2 "$dir/Testing/Temporary/LastTestsFailed.log" 2>/dev/null | tr '\n' ' ')" >&2
+            fi
+        fi
+        [ "$status" -eq 0 ] || bad=$((bad + 1))
+        run=$((run + 1))
+    done
     echo "The $name tests took $(($(date +%s) - start)) s." >&2
+    [ "$repeat" -eq 1 ] || echo "$name: $bad of $repeat runs failed." >&2
     ran="$ran $name"
-    [ "$status" -eq 0 ] || failed="$failed $name"
+    [ "$bad" -eq 0 ] || failed="$failed $name"
 done
 
 [ -z "$skipped" ] || echo "Skipped:$skipped (this host cannot run them)." >&2

@@ -139,8 +139,7 @@ TEST_F(ConsoleMenu, CopyTakesThePaneSelectionAfterTheFocusMovedToTheButton) {
     HWND pane = shell.Control(kOutputPane);
     HWND button = shell.Control(kExecuteButton);
 
-    vt::Click(pane);
-    ASSERT_TRUE(vt::WaitForFocus(pane));
+    ASSERT_TRUE(vt::ClickText(pane));
     const std::string wanted = "INFO: copy me please";
     const size_t at = shell.PaneText().find(wanted);
     ASSERT_NE(at, std::string::npos);

@@ -34,17 +34,7 @@ protected:
         return {static_cast<short>(LOWORD(packed)), static_cast<short>(HIWORD(packed))};
     }
     int FirstVisibleLine() { return static_cast<int>(::SendMessageA(pane, EM_GETFIRSTVISIBLELINE, 0, 0)); }
-    // Clicks into the pane and waits until the click has put the caret where
-    // it was made (the pane may have had the focus before).
-    void FocusPane() {
-        const int length = static_cast<int>(::SendMessageA(pane, WM_GETTEXTLENGTH, 0, 0));
-        const int at = LOWORD(::SendMessageA(pane, EM_CHARFROMPOS, 0, MAKELPARAM(4, 4)));
-        ASSERT_NE(at, length);
-        ::SendMessageA(pane, EM_SETSEL, length, length);
-        vt::Click(pane);
-        ASSERT_TRUE(vt::WaitForFocus(pane));
-        ASSERT_TRUE(WaitForCaret(at)) << "the click never came";
-    }
+    void FocusPane() { ASSERT_TRUE(vt::ClickText(pane)) << "the click never came"; }
     // Presses a key in the pane the way the keyboard does: posted, so the
     // dialog manager sees it first.
     void Press(WPARAM key) {

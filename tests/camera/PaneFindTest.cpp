@@ -25,13 +25,6 @@ class PaneTools : public vt::PaneFixture {
 protected:
     PaneTools() : PaneFixture("find-") {}
 
-    // The selection once the shell has handled what was sent to it.
-    std::pair<int, int> SettledSelection() {
-        DWORD_PTR ignored = 0;
-        for (int i = 0; i < 2; ++i)
-            ::SendMessageTimeoutA(shell.Console(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
-        return Selection();
-    }
     // The selection once it is `expected` (at most 5 s). A posted key waits
     // in the shell's queue behind what is there, and a message sent meanwhile
     // overtakes it; where the key should change nothing, it is given time to
@@ -151,9 +144,8 @@ TEST_F(PaneTools, FindSelectsMatchesAndF3AndShiftF3RepeatTheSearch) {
     const std::string before = shell.PaneText();
 
     // F3 before any search opens the Find dialog and selects nothing.
-    vt::Click(pane);
-    ASSERT_TRUE(vt::WaitForFocus(pane));
-    const std::pair<int, int> selection = SettledSelection();
+    ASSERT_TRUE(vt::ClickText(pane));
+    const std::pair<int, int> selection = Selection();
     vt::PostKey(pane, VK_F3);
     HWND dialog = WaitForFindDialog();
     ASSERT_NE(dialog, nullptr);

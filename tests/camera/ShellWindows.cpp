@@ -113,6 +113,18 @@ void Click(HWND window) {
     ::PostMessageA(window, WM_LBUTTONUP, 0, at);
 }
 
+bool ClickText(HWND edit) {
+    const int length = static_cast<int>(::SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0));
+    const int at = LOWORD(::SendMessageA(edit, EM_CHARFROMPOS, 0, MAKELPARAM(4, 4)));
+    if (at == length) return false;  // the caret there would not tell the click came
+    ::SendMessageA(edit, EM_SETSEL, length, length);
+    Click(edit);
+    return WaitUntil([&] {
+        const LRESULT selection = ::SendMessageA(edit, EM_GETSEL, 0, 0);
+        return LOWORD(selection) == at && HIWORD(selection) == at;
+    }) && WaitForFocus(edit);
+}
+
 void PressKeys(HWND window, std::initializer_list<WORD> keys) {
     ::SetForegroundWindow(window);
     std::vector<INPUT> inputs;

@@ -38,6 +38,12 @@ bool IsTopmost(HWND window);
 bool WaitForFocus(HWND window, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 // A left click in the window's client area, posted as the mouse would.
 void Click(HWND window);
+// A click into an edit-like control (the output pane, the command line) at
+// the top left of its text, posted as the mouse would; true once the shell
+// has handled it, i.e. the caret is at the character there. Waiting for the
+// focus alone is not enough where the control had it already, and a message
+// sent meanwhile would overtake the posted click.
+bool ClickText(HWND edit);
 // Presses the keys in order and lets them go in reverse, through the system's
 // input (SendInput), with `window` brought to the foreground first: the
 // shell's thread sees the modifier keys down, as for a user's keys.
