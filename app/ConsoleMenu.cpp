@@ -10,14 +10,15 @@
 
 namespace {
 
-constexpr char kHelpFile[] = "..\\help\\velmor.hlp";
 constexpr DWORD kHelpContextAbout = 200;
 constexpr DWORD kHelpContextOrdering = 202;
 
 HWND ConsoleWindow() { return theApp.m_pConsole ? theApp.m_pConsole->m_hWnd : nullptr; }
 
 // Help requests are not reported when they fail (a missing help file).
-void ShowHelp(UINT command, DWORD data) { ::WinHelpA(ConsoleWindow(), kHelpFile, command, data); }
+void ShowHelp(UINT command, DWORD data) {
+    ::WinHelpA(ConsoleWindow(), theApp.m_pszHelpFilePath, command, data);
+}
 
 }  // namespace
 

@@ -3,12 +3,12 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cstring>
 #include <string>
 
 #include "CrashHandler.h"
 #include "FrameTimer.h"
 #include "OleApp.h"
-#include "OleException.h"
 #include "OleObjectFactory.h"
 #include "StartupPaths.h"
 #include "TypeLibraryFile.h"
@@ -21,6 +21,25 @@
 namespace {
 
 constexpr std::size_t kPathSize = 256;
+
+// An OLE start switch ("-Embedding" or "/Embedding", likewise Automation) as an
+// argument of its own, in any case.
+bool HasSwitch(const char* commandLine, const char* name) {
+    const char* p = commandLine;
+    const size_t length = std::strlen(name);
+    while (p && *p) {
+        while (*p == ' ' || *p == '\t') ++p;
+        const char* start = p;
+        while (*p && *p != ' ' && *p != '\t') ++p;
+        const size_t wordLength = static_cast<size_t>(p - start);
+        if (wordLength == length + 1 && (*start == '-' || *start == '/') &&
+            ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, start + 1,
+                             static_cast<int>(length), name,
+                             static_cast<int>(length)) == CSTR_EQUAL)
+            return true;
+    }
+    return false;
+}
 
 // An OLE string converted from an 8-bit path; owned, freed with the object.
 class OleString {
@@ -80,7 +99,9 @@ const fw::MessageMap VelmorApp::messageMap = {nullptr, messageEntries};
 
 const fw::MessageMap* VelmorApp::GetMessageMap() const { return &messageMap; }
 
-VelmorApp::VelmorApp() = default;
+// The help file, relative to the working directory (the System folder), for
+// the Help menu and the framework's own help command alike.
+VelmorApp::VelmorApp() { m_pszHelpFilePath = "..\\help\\velmor.hlp"; }
 
 VelmorApp::~VelmorApp() = default;
 
@@ -114,7 +135,7 @@ BOOL VelmorApp::InitInstance() {
     // The engine reads the upper-cased command line; an OLE start serves the
     // editor, so the class factories go up as running and the engine is told
     // with " -EDITOR".
-    const bool oleStart = RunEmbedded() || RunAutomated();
+    const bool oleStart = HasSwitch(m_lpCmdLine, "Embedding") || HasSwitch(m_lpCmdLine, "Automation");
     CopyCommandLine(m_szCmdLine, sizeof m_szCmdLine, m_lpCmdLine, oleStart);
     if (oleStart) {
         fw::OleObjectFactory::RegisterAll();  // result deliberately ignored
@@ -145,10 +166,6 @@ BOOL VelmorApp::InitInstance() {
     // still stops its timer and ends in order.
     try {
         m_pConsole->DoModal();
-    } catch (const fw::OleException&) {
-        Log(LogCategory::Critical, "Caught general OLE exception");
-    } catch (const fw::OleDispatchException&) {
-        Log(LogCategory::Critical, "Caught OLE Dispatch exception");
     } catch (...) {
         Log(LogCategory::Critical, "Caught general exception");
     }

@@ -6,10 +6,10 @@
 
 namespace {
 
-// multipleInstances false: one running shell serves every creation request,
-// each request making a new server object in it.
+// One running shell serves every creation request, each request making a new
+// server object in it.
 fw::OleObjectFactory edServerFactory(CLSID_VelmorEdServer,
-                                     &fw::CreateAutomationObject<VelmorEdServer>, false,
+                                     &fw::CreateAutomationObject<VelmorEdServer>,
                                      kVelmorEdServerProgId, "Velmor editor server");
 
 }  // namespace

@@ -10,6 +10,22 @@
 
 namespace {
 
+// A solid brush, deleted with its holder.
+class SolidBrush {
+public:
+    explicit SolidBrush(COLORREF colour) : m_hBrush(::CreateSolidBrush(colour)) {}
+    ~SolidBrush() {
+        if (m_hBrush) ::DeleteObject(m_hBrush);
+    }
+    SolidBrush(const SolidBrush&) = delete;
+    SolidBrush& operator=(const SolidBrush&) = delete;
+
+    HBRUSH Get() const { return m_hBrush; }
+
+private:
+    HBRUSH m_hBrush;
+};
+
 constexpr char kCameraTitle[] = "Velmor Camera";
 constexpr LONG kInitialWidth = 320;  // client area of a new camera
 constexpr LONG kInitialHeight = 200;
@@ -85,9 +101,9 @@ bool VelmorCamera::CreateCameraWindow() {
              nullptr);
     if (!m_hWnd) return false;
 
-    m_menu.Attach(
+    m_menu.reset(
         ::LoadMenuA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDR_CAMERA_MENU)));
-    m_bMenuOnWindow = m_menu && ::SetMenu(m_hWnd, m_menu.Get());
+    m_bMenuOnWindow = m_menu && ::SetMenu(m_hWnd, m_menu.get());
     if (!m_bMenuOnWindow) Log(LogCategory::Critical, "Could not load the camera menu");
 
     ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
@@ -110,8 +126,8 @@ void VelmorCamera::Delete() {
     RemoveFromCameraList();
     if (m_bMenuOnWindow && m_hWnd) ::SetMenu(m_hWnd, nullptr);
     m_bMenuOnWindow = false;
-    m_menu.DestroyMenu();
-    DestroyWindow();
+    m_menu.reset();
+    if (m_hWnd) ::DestroyWindow(m_hWnd);
     m_bListed = false;
     Release();
 }
@@ -130,14 +146,14 @@ void VelmorCamera::RemoveFromCameraList() {
 
 void VelmorCamera::PostNcDestroy() {
     // The window system destroys the window's menu right after the window.
-    if (m_bMenuOnWindow) m_menu.Detach();
+    if (m_bMenuOnWindow) static_cast<void>(m_menu.release());
     m_bMenuOnWindow = false;
 }
 
 void VelmorCamera::OnFinalRelease() {
     // The window base's final release: the window goes, the camera stays
     // listed like one closed by its close box.
-    if (m_hWnd) DestroyWindow();
+    if (m_hWnd) ::DestroyWindow(m_hWnd);
     if (!m_bListed) DeleteWhenIdle();
 }
 
@@ -152,13 +168,13 @@ void VelmorCamera::SetOnTop(BOOL value) {
 void VelmorCamera::ResizeView(long width, long height, BOOL) {
     if (!m_hWnd) return;
     RECT rect{0, 0, width, height};
-    ::AdjustWindowRect(&rect, GetStyle(), TRUE);  // always with a menu bar
+    ::AdjustWindowRect(&rect, static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE)), TRUE);  // always with a menu bar
     PlaceInBand(m_hWnd, m_bOnTop, rect.right - rect.left, rect.bottom - rect.top, SWP_NOMOVE);
 }
 
 void VelmorCamera::UpdateOnTopCheck() {
     if (!m_hWnd) return;
-    if (HMENU menu = GetMenu())  // borrowed: the window's menu
+    if (HMENU menu = ::GetMenu(m_hWnd))  // borrowed: the window's menu
         ::CheckMenuItem(menu, ID_CAMERA_ALWAYS_ON_TOP,
                         MF_BYCOMMAND | (m_bOnTop ? MF_CHECKED : MF_UNCHECKED));
 }

@@ -12,7 +12,9 @@ add_library(velmor_shell STATIC
     automation/VelmorEdServer.cpp
     camera/CameraDispatch.cpp
     camera/VelmorCamera.cpp
+    console/Clipboard.cpp
     console/CommandHistory.cpp
+    console/Edit.cpp
     console/HistoryFile.cpp
     console/OutputView.cpp
     console/OutputViewInput.cpp

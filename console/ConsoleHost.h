@@ -8,6 +8,8 @@ public:
     // Sets Open log, Close log and Always on top of the console menu from the
     // shell's state.
     virtual void UpdateMenuState() = 0;
+    // The system menu's About item is the Help menu's About.
+    virtual void OnHelpAbout() = 0;
 
 protected:
     ~ConsoleHost() = default;

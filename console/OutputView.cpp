@@ -85,13 +85,16 @@ bool OutputView::RegisterClass(HINSTANCE instance) {
 LRESULT CALLBACK OutputView::ClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE && !::GetWindowLongPtrA(hwnd, GWLP_USERDATA)) {
         try {
-            (new OutputView)->BindCreating(hwnd);
+            // A dialog template makes the window, so no object comes with it.
+            auto* view = new OutputView;
+            view->m_hWnd = hwnd;
+            ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
         } catch (...) {
             fw::CarryException(std::current_exception());
             return FALSE;  // the window is not made
         }
     }
-    return RouteToObject(hwnd, message, wParam, lParam);
+    return StaticWndProc(hwnd, message, wParam, lParam);
 }
 
 LRESULT OutputView::OnCreate(WPARAM, LPARAM) {
@@ -111,7 +114,7 @@ void OutputView::NotifyParent(WORD code) const {
 
 void OutputView::CopySelection() const {
     if (m_anchor == m_caret) return;  // nothing selected: the clipboard keeps what it has
-    fw::SetClipboardText(m_hWnd, m_text.Text(m_anchor, m_caret));  // a busy clipboard is not retried
+    SetClipboardText(m_hWnd, m_text.Text(m_anchor, m_caret));  // a busy clipboard is not retried
 }
 
 LRESULT OutputView::OnGetText(WPARAM size, LPARAM buffer) {

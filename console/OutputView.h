@@ -25,6 +25,37 @@
 #include "PaneText.h"
 #include "Window.h"
 
+// An object selected into a device context, put back on release.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : m_hDC(dc), m_old(object ? ::SelectObject(dc, object) : nullptr) {}
+    ~SelectedObject() {
+        if (m_old) ::SelectObject(m_hDC, m_old);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC m_hDC;
+    HGDIOBJ m_old;
+};
+
+// A memory device context compatible with the screen, for measuring text.
+class UniqueDC {
+public:
+    UniqueDC() : m_hDC(::CreateCompatibleDC(nullptr)) {}
+    ~UniqueDC() {
+        if (m_hDC) ::DeleteDC(m_hDC);
+    }
+    UniqueDC(const UniqueDC&) = delete;
+    UniqueDC& operator=(const UniqueDC&) = delete;
+
+    HDC Get() const { return m_hDC; }
+
+private:
+    HDC m_hDC;
+};
+
 class OutputView final : public fw::Window, private PaintSchedule::View {
 public:
     static constexpr char kClassName[] = "VelmorOutput";

@@ -14,9 +14,9 @@ LRESULT VelmorConsole::OnContextMenu(WPARAM window, LPARAM point) {
     HWND pane = m_Output.m_hWnd;
     if (reinterpret_cast<HWND>(window) != pane) return Default();
 
-    fw::UniqueMenu menu;
-    menu.Attach(::LoadMenuA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDR_PANE_MENU)));
-    HMENU popup = menu ? ::GetSubMenu(menu.Get(), 0) : nullptr;  // borrowed
+    const fw::UniqueMenu menu(
+        ::LoadMenuA(fw::WinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDR_PANE_MENU)));
+    HMENU popup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;  // borrowed
     if (!popup) return 0;
     DWORD from = 0, to = 0;
     m_Output.GetSel(from, to);

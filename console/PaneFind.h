@@ -15,7 +15,7 @@
 class PaneFind {
 public:
     // The pane is searched; the owner gets the dialog's messages (FindMessage).
-    PaneFind(const fw::Edit& pane, const HWND& owner) : m_pane(pane), m_owner(owner) {}
+    PaneFind(const Edit& pane, const HWND& owner) : m_pane(pane), m_owner(owner) {}
     ~PaneFind() { Close(); }
     PaneFind(const PaneFind&) = delete;
     PaneFind& operator=(const PaneFind&) = delete;
@@ -37,7 +37,7 @@ public:
 private:
     void Search(const PaneSearch& search);
 
-    const fw::Edit& m_pane;
+    const Edit& m_pane;
     const HWND& m_owner;  // the console's window handle, as it changes
     // The dialog's library, loaded at the first Find rather than with the
     // shell: it brings the shell and print libraries along, a start-up cost

@@ -16,8 +16,6 @@
 namespace {
 
 constexpr char kWhiteSpace[] = " \t\n\v\f\r";
-constexpr char kHelpFile[] = "..\\help\\velmor.hlp";
-constexpr DWORD kHelpContextAbout = 200;
 
 }  // namespace
 
@@ -51,13 +49,14 @@ VelmorConsole::VelmorConsole(fw::Window* parent)
 
 VelmorConsole::~VelmorConsole() { StopLogPane(); }
 
-void VelmorConsole::DoDataExchange(fw::DataExchange& dx) {
-    dx.Control(IDC_COMMAND_LINE, m_CommandLine);
-    dx.Control(IDC_OUTPUT, m_Output);
+// Binds the two edit controls of the template to their members; exchanges no data.
+void VelmorConsole::DoDataExchange() {
+    m_CommandLine.m_hWnd = ::GetDlgItem(m_hWnd, IDC_COMMAND_LINE);
+    m_Output.m_hWnd = ::GetDlgItem(m_hWnd, IDC_OUTPUT);
 }
 
 BOOL VelmorConsole::OnInitDialog() {
-    fw::Dialog::OnInitDialog();
+    DoDataExchange();
 
     if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE)) {  // borrowed
         char about[128] = {};
@@ -83,7 +82,7 @@ BOOL VelmorConsole::OnInitDialog() {
 
 void VelmorConsole::OnSysCommand(UINT command, LPARAM) {
     if ((command & 0xFFF0) == IDM_ABOUTBOX) {
-        ::WinHelpA(m_hWnd, kHelpFile, HELP_CONTEXT, kHelpContextAbout);  // result not examined
+        if (ConsoleHost* host = fw::WinApp::CurrentAs<ConsoleHost>()) host->OnHelpAbout();
     } else if (command == SC_CLOSE) {
         OnOK();
     } else {

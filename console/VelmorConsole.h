@@ -33,14 +33,14 @@ public:
     // The close sequence: stop the engine, close the log, end the modal run.
     void OnOK() override;
 
-    fw::Edit* m_pFocusEdit = nullptr;  // the edit control that last had the focus; not owned
-    fw::Edit m_CommandLine;
-    fw::Edit m_Output;
+    Edit* m_pFocusEdit = nullptr;  // the edit control that last had the focus; not owned
+    Edit m_CommandLine;
+    Edit m_Output;
     HICON m_hIcon;  // shared icon resource: loaded once, never destroyed
 
 protected:
     const fw::MessageMap* GetMessageMap() const override;
-    void DoDataExchange(fw::DataExchange& dx) override;
+    void DoDataExchange();
     BOOL OnInitDialog() override;
     void OnCancel() override;
     void PostNcDestroy() override;

@@ -2,101 +2,35 @@
 
 #include <oleauto.h>
 
-#include <mutex>
 #include <new>
 #include <vector>
 
-#include "ComPtr.h"
-#include "OleException.h"
+#include <wrl/client.h>
+
+using Microsoft::WRL::ComPtr;
 
 namespace fw {
 namespace {
 
-// The program's type library, loaded once from the TYPELIB resource of the
-// module that holds this code, and the type information handed out from it.
-class ProgramTypeLibrary {
-public:
-    HRESULT Find(REFGUID guid, bool vtable, ITypeInfo** out) {
-        std::lock_guard<std::mutex> lock(m_lock);
-        for (const Entry& e : m_entries) {
-            if (!IsEqualGUID(e.guid, guid) || e.vtable != vtable) continue;
-            e.info->AddRef();
-            *out = e.info.Get();
-            return S_OK;
-        }
-        ComPtr<ITypeInfo> info;
-        HRESULT hr = Load(guid, vtable, info);
-        if (FAILED(hr)) return hr;
-        m_entries.push_back({guid, vtable, std::move(info)});
-        m_entries.back().info->AddRef();
-        *out = m_entries.back().info.Get();
-        return S_OK;
-    }
-
-private:
-    struct Entry {
-        GUID guid;
-        bool vtable;
-        ComPtr<ITypeInfo> info;
-    };
-
-    HRESULT Library(ITypeLib*& lib) {
-        if (!m_library) {
-            HMODULE module = nullptr;
-            if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                          GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                      reinterpret_cast<LPCWSTR>(&GetProgramTypeInfo), &module))
-                return HRESULT_FROM_WIN32(::GetLastError());
-            // A path longer than the buffer is refused, never cut.
-            std::vector<wchar_t> path(32768);
-            const DWORD n =
-                ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-            if (n == 0 || n >= path.size()) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-            const HRESULT hr = ::LoadTypeLibEx(path.data(), REGKIND_NONE, m_library.Put());
-            if (FAILED(hr)) return hr;
-        }
-        lib = m_library.Get();
-        return S_OK;
-    }
-
-    // A dual interface has two descriptions: its dispatch view and its vtable
-    // interface; index -1 of its implemented types leads from one to the other.
-    HRESULT Load(REFGUID guid, bool vtable, ComPtr<ITypeInfo>& out) {
+// The program's type library: the TYPELIB resource of the module that holds
+// this code, loaded at the first use and kept for the process.
+HRESULT ProgramTypeLibrary(ITypeLib** library) {
+    static ITypeLib* const loaded = [] {
         ITypeLib* lib = nullptr;
-        HRESULT hr = Library(lib);
-        if (FAILED(hr)) return hr;
-        ComPtr<ITypeInfo> info;
-        hr = lib->GetTypeInfoOfGuid(guid, info.Put());
-        if (FAILED(hr)) return hr;
-        TYPEATTR* attr = nullptr;
-        hr = info->GetTypeAttr(&attr);
-        if (FAILED(hr)) return hr;
-        const TYPEKIND kind = attr->typekind;
-        const bool dual = (attr->wTypeFlags & TYPEFLAG_FDUAL) != 0;
-        info->ReleaseTypeAttr(attr);
-        const bool other = dual && ((vtable && kind == TKIND_DISPATCH) ||
-                                    (!vtable && kind == TKIND_INTERFACE));
-        if (other) {
-            HREFTYPE ref = 0;
-            hr = info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref);
-            if (FAILED(hr)) return hr;
-            ComPtr<ITypeInfo> counterpart;
-            hr = info->GetRefTypeInfo(ref, counterpart.Put());
-            if (FAILED(hr)) return hr;
-            info = std::move(counterpart);
-        }
-        out = std::move(info);
-        return S_OK;
-    }
-
-    std::mutex m_lock;
-    ComPtr<ITypeLib> m_library;
-    std::vector<Entry> m_entries;
-};
-
-ProgramTypeLibrary& TheTypeLibrary() {
-    static ProgramTypeLibrary library;
-    return library;
+        HMODULE module = nullptr;
+        if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                      GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                  reinterpret_cast<LPCWSTR>(&ProgramTypeLibrary), &module))
+            return lib;
+        // A path longer than the buffer is refused, never cut.
+        std::vector<wchar_t> path(32768);
+        const DWORD n = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (n != 0 && n < path.size()) ::LoadTypeLibEx(path.data(), REGKIND_NONE, &lib);
+        return lib;
+    }();
+    if (!loaded) return TYPE_E_CANTLOADLIBRARY;
+    *library = loaded;
+    return S_OK;
 }
 
 // The description of the function a call reaches, as ITypeInfo::Invoke picks
@@ -105,7 +39,7 @@ class CalledFunction {
 public:
     CalledFunction(ITypeInfo* info, DISPID dispId, WORD flags) : m_info(info) {
         ComPtr<ITypeInfo2> info2;
-        if (FAILED(info->QueryInterface(IID_ITypeInfo2, info2.PutVoid()))) return;
+        if (FAILED(info->QueryInterface(IID_ITypeInfo2, &info2))) return;
         INVOKEKIND kinds[2] = {};
         if (flags & DISPATCH_PROPERTYPUT) {
             kinds[0] = INVOKE_PROPERTYPUT;
@@ -230,16 +164,31 @@ constexpr int kDescriptionChars = 512;
 
 }  // namespace
 
-HRESULT GetProgramTypeInfo(REFGUID guid, bool vtable, ITypeInfo** info) {
-    if (!info) return E_POINTER;
-    *info = nullptr;
-    try {
-        return TheTypeLibrary().Find(guid, vtable, info);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
+HRESULT GetProgramTypeInfo(REFGUID guid, bool vtable, ITypeInfo** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    ITypeLib* lib = nullptr;  // the process keeps it
+    HRESULT hr = ProgramTypeLibrary(&lib);
+    if (FAILED(hr)) return hr;
+    ComPtr<ITypeInfo> info;
+    hr = lib->GetTypeInfoOfGuid(guid, &info);
+    if (FAILED(hr)) return hr;
+    // A dual interface has two descriptions: its dispatch view and its vtable
+    // interface; index -1 of its implemented types leads from one to the other.
+    TYPEATTR* attr = nullptr;
+    hr = info->GetTypeAttr(&attr);
+    if (FAILED(hr)) return hr;
+    const TYPEKIND kind = attr->typekind;
+    const bool dual = (attr->wTypeFlags & TYPEFLAG_FDUAL) != 0;
+    info->ReleaseTypeAttr(attr);
+    if (dual && ((vtable && kind == TKIND_DISPATCH) || (!vtable && kind == TKIND_INTERFACE))) {
+        HREFTYPE ref = 0;
+        hr = info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref);
+        if (FAILED(hr)) return hr;
+        return info->GetRefTypeInfo(ref, out);
     }
+    *out = info.Detach();
+    return S_OK;
 }
 
 namespace automation_detail {
@@ -250,42 +199,44 @@ HRESULT GetTypeInfoCount(UINT* count) {
     return S_OK;
 }
 
-HRESULT GetTypeInfo(REFIID iid, UINT index, ITypeInfo** info) {
+HRESULT GetTypeInfo(const KeptTypeInfo& dispatchView, UINT index, ITypeInfo** info) {
     if (!info) return E_POINTER;
     *info = nullptr;
     if (index != 0) return DISP_E_BADINDEX;
-    return GetProgramTypeInfo(iid, false, info);
+    if (FAILED(dispatchView.result)) return dispatchView.result;
+    dispatchView.info->AddRef();
+    *info = dispatchView.info;
+    return S_OK;
 }
 
-HRESULT GetIDsOfNames(REFIID iid, REFIID riid, LPOLESTR* names, UINT count, DISPID* dispIds) {
+HRESULT GetIDsOfNames(const KeptTypeInfo& vtableView, REFIID riid, LPOLESTR* names, UINT count,
+                      DISPID* dispIds) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    ComPtr<ITypeInfo> info;
-    const HRESULT hr = GetProgramTypeInfo(iid, true, info.Put());
-    if (FAILED(hr)) return hr;
-    return ::DispGetIDsOfNames(info.Get(), names, count, dispIds);
+    if (FAILED(vtableView.result)) return vtableView.result;
+    return ::DispGetIDsOfNames(vtableView.info, names, count, dispIds);
 }
 
-HRESULT Invoke(IDispatch* self, REFIID iid, DISPID dispId, REFIID riid, WORD flags,
-               DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) {
+HRESULT Invoke(IDispatch* self, const KeptTypeInfo& vtableView, DISPID dispId, REFIID riid,
+               WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
+               UINT* argErr) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     // Malformed arguments are refused before OLE reads them.
     if (!params || (params->cArgs && !params->rgvarg) ||
         (params->cNamedArgs && !params->rgdispidNamedArgs) || params->cNamedArgs > params->cArgs)
         return E_INVALIDARG;
     try {
-        ComPtr<ITypeInfo> info;
-        HRESULT hr = GetProgramTypeInfo(iid, true, info.Put());
-        if (FAILED(hr)) return hr;
+        if (FAILED(vtableView.result)) return vtableView.result;
+        ITypeInfo* info = vtableView.info;
         DISPPARAMS* args = params;
         VariantRefsAsLongs refs;
-        const CalledFunction called(info.Get(), dispId, flags);
+        const CalledFunction called(info, dispId, flags);
         if (const FUNCDESC* func = called.Get()) {
             // More arguments than parameters: Windows refuses them, Wine's
             // Invoke would drop the extra ones; refused here on both.
             if (params->cArgs > called.ArgumentCount()) return DISP_E_BADPARAMCOUNT;
             args = refs.Adjust(*func, params);
         }
-        hr = ::DispInvoke(self, info.Get(), dispId, flags, args, result, excepInfo, argErr);
+        const HRESULT hr = ::DispInvoke(self, info, dispId, flags, args, result, excepInfo, argErr);
         if (SUCCEEDED(hr)) refs.WriteBack();
         return hr;
     } catch (const std::bad_alloc&) {
@@ -304,12 +255,6 @@ HRESULT ReportCurrentException(REFIID iid, const wchar_t* source) noexcept {
     HRESULT hr = E_UNEXPECTED;
     try {
         throw;
-    } catch (const OleException& e) {
-        hr = e.Result();
-        describe("OLE call failed");
-    } catch (const OleDispatchException& e) {
-        hr = E_FAIL;
-        describe(e.Description().c_str());
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
         describe("Out of memory");

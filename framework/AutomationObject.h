@@ -33,16 +33,26 @@ namespace fw {
 
 // The ITypeInfo of a type described by the program's type library: for a dual
 // interface, `vtable` picks its vtable half (TKIND_INTERFACE) instead of its
-// dispatch view (TKIND_DISPATCH). The library is loaded once per process.
+// dispatch view (TKIND_DISPATCH), with a reference for the caller. The library
+// is loaded once per process.
 HRESULT GetProgramTypeInfo(REFGUID guid, bool vtable, ITypeInfo** info);
 
 namespace automation_detail {
 
+// Type information found once and kept for the rest of the process.
+struct KeptTypeInfo {
+    KeptTypeInfo(REFGUID guid, bool vtable) : result(GetProgramTypeInfo(guid, vtable, &info)) {}
+    ITypeInfo* info = nullptr;  // declared first: set by the call that sets result
+    HRESULT result;
+};
+
 HRESULT GetTypeInfoCount(UINT* count);
-HRESULT GetTypeInfo(REFIID iid, UINT index, ITypeInfo** info);
-HRESULT GetIDsOfNames(REFIID iid, REFIID riid, LPOLESTR* names, UINT count, DISPID* dispIds);
-HRESULT Invoke(IDispatch* self, REFIID iid, DISPID dispId, REFIID riid, WORD flags,
-               DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr);
+HRESULT GetTypeInfo(const KeptTypeInfo& dispatchView, UINT index, ITypeInfo** info);
+HRESULT GetIDsOfNames(const KeptTypeInfo& vtableView, REFIID riid, LPOLESTR* names, UINT count,
+                      DISPID* dispIds);
+HRESULT Invoke(IDispatch* self, const KeptTypeInfo& vtableView, DISPID dispId, REFIID riid,
+               WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
+               UINT* argErr);
 // Answers the exception in flight with an HRESULT, and sets error
 // information (source, description, interface) for the caller.
 HRESULT ReportCurrentException(REFIID iid, const wchar_t* source) noexcept;
@@ -94,11 +104,11 @@ public:
         return automation_detail::GetTypeInfoCount(count);
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
-        return automation_detail::GetTypeInfo(__uuidof(Interface), index, info);
+        return automation_detail::GetTypeInfo(View(false), index, info);
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
                                             DISPID* dispIds) override {
-        return automation_detail::GetIDsOfNames(__uuidof(Interface), riid, names, count, dispIds);
+        return automation_detail::GetIDsOfNames(View(true), riid, names, count, dispIds);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID dispId, REFIID riid, LCID, WORD flags,
                                      DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
@@ -106,8 +116,8 @@ public:
         // Keeps the object alive while a member runs, even if it drops a reference.
         AddRef();
         const HRESULT hr =
-            automation_detail::Invoke(static_cast<Interface*>(this), __uuidof(Interface), dispId,
-                                      riid, flags, params, result, excepInfo, argErr);
+            automation_detail::Invoke(static_cast<Interface*>(this), View(true), dispId, riid,
+                                      flags, params, result, excepInfo, argErr);
         Release();
         return hr;
     }
@@ -156,6 +166,14 @@ protected:
     }
 
 private:
+    // The interface's dispatch view, or its vtable half: found at the first
+    // call, once per interface, and kept.
+    static const automation_detail::KeptTypeInfo& View(bool vtable) {
+        static const automation_detail::KeptTypeInfo dispatchView(__uuidof(Interface), false);
+        static const automation_detail::KeptTypeInfo vtableView(__uuidof(Interface), true);
+        return vtable ? vtableView : dispatchView;
+    }
+
     const wchar_t* m_source;
     const CLSID* m_classId;
     volatile LONG m_refCount = 0;

@@ -5,16 +5,6 @@
 
 namespace fw {
 
-void DataExchange::Control(int id, Edit& control) {
-    HWND hwnd = ::GetDlgItem(m_dialog.m_hWnd, id);
-    if (!hwnd) {
-        m_failed = true;
-        return;
-    }
-    if (!m_saving && !control.m_hWnd) control.m_hWnd = hwnd;
-    if (control.m_hWnd != hwnd) m_failed = true;
-}
-
 namespace {
 
 // The dialog manager's modal loop hands every message to IsDialogMessage,
@@ -98,27 +88,13 @@ INT_PTR CALLBACK Dialog::StaticDialogProc(HWND hwnd, UINT message, WPARAM, LPARA
     }
 }
 
-BOOL Dialog::OnInitDialog() {
-    UpdateData(false);
-    return TRUE;
-}
+BOOL Dialog::OnInitDialog() { return TRUE; }
 
-void Dialog::OnOK() {
-    if (!UpdateData(true)) return;
-    EndDialog(IDOK);
-}
+void Dialog::OnOK() { ::EndDialog(m_hWnd, IDOK); }
 
-void Dialog::OnCancel() { EndDialog(IDCANCEL); }
-
-void Dialog::DoDataExchange(DataExchange&) {}
+void Dialog::OnCancel() { ::EndDialog(m_hWnd, IDCANCEL); }
 
 bool Dialog::PreTranslateMessage(MSG&) { return false; }
-
-bool Dialog::UpdateData(bool saving) {
-    DataExchange dx(*this, saving);
-    DoDataExchange(dx);
-    return !dx.Failed();
-}
 
 bool Dialog::OnCmdMsg(UINT id, UINT code) {
     if (Window::OnCmdMsg(id, code)) return true;

@@ -8,27 +8,9 @@
 
 #include <windows.h>
 
-#include "Edit.h"
 #include "Window.h"
 
 namespace fw {
-
-class Dialog;
-
-// Binds dialog controls to members (one direction) and checks the bindings
-// (the other); exchanges no data.
-class DataExchange {
-public:
-    DataExchange(Dialog& dialog, bool saving) : m_dialog(dialog), m_saving(saving) {}
-    bool Failed() const { return m_failed; }
-
-    void Control(int id, Edit& control);
-
-private:
-    Dialog& m_dialog;
-    bool m_saving;
-    bool m_failed = false;
-};
 
 class Dialog : public Window {
 public:
@@ -41,10 +23,6 @@ public:
     virtual BOOL OnInitDialog();
     virtual void OnOK();
     virtual void OnCancel();
-    virtual void DoDataExchange(DataExchange& dx);
-
-    bool UpdateData(bool saving);
-    void EndDialog(INT_PTR result) { ::EndDialog(m_hWnd, result); }
 
     // Called inside the modal loop for each message before the dialog
     // manager handles it; true when the message was handled here and must go

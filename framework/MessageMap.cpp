@@ -15,12 +15,8 @@ const MessageMapEntry* FindMessageEntry(const MessageMap* map, UINT message, WPA
     return nullptr;
 }
 
-const MessageMapEntry* FindCommandEntry(const MessageMap* map, UINT id, UINT code) {
-    return FindMessageEntry(map, WM_COMMAND, MAKEWPARAM(id, code));
-}
-
 bool CmdTarget::OnCmdMsg(UINT id, UINT code) {
-    const MessageMapEntry* e = FindCommandEntry(GetMessageMap(), id, code);
+    const MessageMapEntry* e = FindMessageEntry(GetMessageMap(), WM_COMMAND, MAKEWPARAM(id, code));
     if (!e) return false;
     e->handler(*this, MAKEWPARAM(id, code), 0);
     return true;

@@ -28,8 +28,6 @@ struct MessageMap {
 
 // Finds the entry for a message along the chain of maps, or null.
 const MessageMapEntry* FindMessageEntry(const MessageMap* map, UINT message, WPARAM wParam);
-// Finds the entry for a command (WM_COMMAND with this id and code), or null.
-const MessageMapEntry* FindCommandEntry(const MessageMap* map, UINT id, UINT code);
 
 // Handler signatures, one cracker each:
 //   void OnXxx()                     commands, WM_PAINT

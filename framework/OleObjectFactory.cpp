@@ -6,18 +6,16 @@
 #include <exception>
 
 #include "OleApp.h"
-#include "RegKey.h"
 
 namespace fw {
 
 constinit OleObjectFactory* OleObjectFactory::s_first = nullptr;
 
-OleObjectFactory::OleObjectFactory(const CLSID& clsid, CreateFn create, bool multipleInstances,
-                                   const char* progId, const char* description)
+OleObjectFactory::OleObjectFactory(const CLSID& clsid, CreateFn create, const char* progId,
+                                   const char* description)
     : m_next(s_first),
       m_clsid(clsid),
       m_create(create),
-      m_multipleInstances(multipleInstances),
       m_progId(progId),
       m_description(description) {
     s_first = this;
@@ -41,8 +39,8 @@ bool OleObjectFactory::UpdateRegistryAll(bool registering) {
 
 bool OleObjectFactory::Register() {
     if (m_cookie) return true;
-    const DWORD flags = m_multipleInstances ? REGCLS_SINGLEUSE : REGCLS_MULTIPLEUSE;
-    return SUCCEEDED(::CoRegisterClassObject(m_clsid, this, CLSCTX_LOCAL_SERVER, flags, &m_cookie));
+    return SUCCEEDED(::CoRegisterClassObject(m_clsid, this, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                             &m_cookie));
 }
 
 void OleObjectFactory::Revoke() {
@@ -72,16 +70,19 @@ bool OleObjectFactory::UpdateRegistry(bool registering) const {
     char server[MAX_PATH + 2];
     std::snprintf(server, sizeof server, "\"%s\"", path);
 
+    // RegSetValueA makes the key and sets its default value in one call.
+    const auto set = [](const char* key, const char* value) {
+        return ::RegSetValueA(HKEY_CLASSES_ROOT, key, REG_SZ, value, 0) == ERROR_SUCCESS;
+    };
     char subKey[160];
-    RegKey key;
-    bool ok = key.Create(HKEY_CLASSES_ROOT, m_progId) && key.SetString(nullptr, m_description);
+    bool ok = set(m_progId, m_description);
     std::snprintf(subKey, sizeof subKey, "%s\\CLSID", m_progId);
-    ok = key.Create(HKEY_CLASSES_ROOT, subKey) && key.SetString(nullptr, clsid) && ok;
-    ok = key.Create(HKEY_CLASSES_ROOT, clsidKey) && key.SetString(nullptr, m_description) && ok;
+    ok = set(subKey, clsid) && ok;
+    ok = set(clsidKey, m_description) && ok;
     std::snprintf(subKey, sizeof subKey, "%s\\LocalServer32", clsidKey);
-    ok = key.Create(HKEY_CLASSES_ROOT, subKey) && key.SetString(nullptr, server) && ok;
+    ok = set(subKey, server) && ok;
     std::snprintf(subKey, sizeof subKey, "%s\\ProgID", clsidKey);
-    ok = key.Create(HKEY_CLASSES_ROOT, subKey) && key.SetString(nullptr, m_progId) && ok;
+    ok = set(subKey, m_progId) && ok;
     return ok;
 }
 

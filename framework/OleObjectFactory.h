@@ -14,10 +14,10 @@ public:
     // Makes a new object and queries it for the interface asked for.
     using CreateFn = HRESULT (*)(REFIID iid, void** object);
 
-    // multipleInstances FALSE: one running application serves every
-    // creation request, each request making a new object.
-    OleObjectFactory(const CLSID& clsid, CreateFn create, bool multipleInstances,
-                     const char* progId, const char* description);
+    // One running application serves every creation request, each request
+    // making a new object.
+    OleObjectFactory(const CLSID& clsid, CreateFn create, const char* progId,
+                     const char* description);
     OleObjectFactory(const OleObjectFactory&) = delete;
     OleObjectFactory& operator=(const OleObjectFactory&) = delete;
 
@@ -46,7 +46,6 @@ private:
     OleObjectFactory* m_next;
     CLSID m_clsid;
     CreateFn m_create;
-    bool m_multipleInstances;
     const char* m_progId;
     const char* m_description;
     DWORD m_cookie = 0;

@@ -34,8 +34,6 @@ public:
     OleString& operator=(const OleString&) = delete;
 
     BSTR Get() const noexcept { return m_s; }
-    UINT Length() const noexcept { return ::SysStringLen(m_s); }
-    BSTR Detach() noexcept { return std::exchange(m_s, nullptr); }
     // For out-parameters: frees what is held and hands out the slot.
     BSTR* Put() noexcept {
         ::SysFreeString(std::exchange(m_s, nullptr));

@@ -47,31 +47,12 @@ struct LibraryFreer {
 };
 using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFreer>;
 
-// A menu: destroyed with its holder unless handed back first.
-class UniqueMenu {
-public:
-    UniqueMenu() = default;
-    ~UniqueMenu() { DestroyMenu(); }
-    UniqueMenu(const UniqueMenu&) = delete;
-    UniqueMenu& operator=(const UniqueMenu&) = delete;
-
-    HMENU Get() const { return m_hMenu; }
-    explicit operator bool() const { return m_hMenu != nullptr; }
-
-    // Takes over `menu`, destroying the one held before.
-    void Attach(HMENU menu) {
-        DestroyMenu();
-        m_hMenu = menu;
-    }
-    // Gives the handle up without destroying it (someone else destroys it).
-    HMENU Detach() { return std::exchange(m_hMenu, nullptr); }
-    void DestroyMenu() {
-        if (HMENU menu = Detach()) ::DestroyMenu(menu);
-    }
-
-private:
-    HMENU m_hMenu = nullptr;
+struct MenuDestroyer {
+    void operator()(HMENU menu) const { ::DestroyMenu(menu); }
 };
+// A menu: destroyed with its holder unless released first (to a window,
+// which destroys it with itself).
+using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer>;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }

@@ -31,40 +31,12 @@ void WinApp::Start(HINSTANCE instance, LPSTR cmdLine, int cmdShow) {
     std::snprintf(m_exeName, sizeof m_exeName, "%s", base);
     if (char* dot = std::strrchr(m_exeName, '.')) *dot = '\0';
     m_pszExeName = m_exeName;
-
-    std::snprintf(m_helpPath, sizeof m_helpPath, "%s", path);
-    char* dot = std::strrchr(m_helpPath, '.');
-    char* slash = std::strrchr(m_helpPath, '\\');
-    if (dot && (!slash || dot > slash) && static_cast<size_t>(dot - m_helpPath) + 5 < MAX_PATH)
-        std::strcpy(dot, ".HLP");
-    m_pszHelpFilePath = m_helpPath;
 }
 
 int WinApp::ExitInstance() {
     OleTerm();
     return 0;
 }
-
-bool WinApp::HasSwitch(const char* name) const {
-    const char* p = m_lpCmdLine;
-    const size_t length = std::strlen(name);
-    while (p && *p) {
-        while (*p == ' ' || *p == '\t') ++p;
-        const char* start = p;
-        while (*p && *p != ' ' && *p != '\t') ++p;
-        const size_t wordLength = static_cast<size_t>(p - start);
-        if (wordLength == length + 1 && (*start == '-' || *start == '/') &&
-            ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, start + 1,
-                             static_cast<int>(length), name,
-                             static_cast<int>(length)) == CSTR_EQUAL)
-            return true;
-    }
-    return false;
-}
-
-bool WinApp::RunEmbedded() const { return HasSwitch("Embedding"); }
-
-bool WinApp::RunAutomated() const { return HasSwitch("Automation"); }
 
 void WinApp::OnHelp() {
     HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;

@@ -29,11 +29,6 @@ public:
     virtual BOOL InitInstance() { return FALSE; }
     virtual int ExitInstance();
 
-    // The OLE start switches: "-Embedding"/"/Embedding" and
-    // "-Automation"/"/Automation" as separate arguments, in any case.
-    bool RunEmbedded() const;
-    bool RunAutomated() const;
-
     // The default help action: the help file's contents.
     void OnHelp();
 
@@ -41,18 +36,15 @@ public:
     LPSTR m_lpCmdLine = nullptr;     // the arguments, without the program's own name
     int m_nCmdShow = SW_SHOWNORMAL;
     const char* m_pszExeName = "";   // executable file name without directory and extension
-    const char* m_pszHelpFilePath = "";  // the executable's path with extension .HLP
+    const char* m_pszHelpFilePath = "";  // the help file; the application sets it
     Window* m_pMainWnd = nullptr;
 
     // Called by the entry point before InitInstance.
     void Start(HINSTANCE instance, LPSTR cmdLine, int cmdShow);
 
 private:
-    bool HasSwitch(const char* name) const;
-
     static WinApp* s_current;
     char m_exeName[MAX_PATH] = {};
-    char m_helpPath[MAX_PATH] = {};
 };
 
 }  // namespace fw

@@ -19,40 +19,23 @@ bool Window::CreateEx(DWORD exStyle, const char* className, const char* title, D
     return hwnd != nullptr;
 }
 
-bool Window::DestroyWindow() {
-    if (!m_hWnd) return false;
-    return ::DestroyWindow(m_hWnd) != FALSE;
-}
-
 void Window::SubclassWindow(HWND hwnd) {
     m_hWnd = hwnd;
     ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     m_defaultProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
-        hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::RouteToObject)));
+        hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::StaticWndProc)));
     m_subclassed = true;
 }
 
-void Window::BindCreating(HWND hwnd) {
-    m_hWnd = hwnd;
-    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
-
 LRESULT CALLBACK Window::StaticWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    Window* self;
-    if (message == WM_NCCREATE) {
-        self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        if (self) {
-            self->m_hWnd = hwnd;
-            ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    // CreateEx passes the object as the creation parameter; a window whose
+    // class procedure makes its own object has bound it before this call.
+    if (message == WM_NCCREATE && !::GetWindowLongPtrA(hwnd, GWLP_USERDATA)) {
+        if (auto* created = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams)) {
+            created->m_hWnd = hwnd;
+            ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
         }
-    } else {
-        self = reinterpret_cast<Window*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     }
-    if (!self) return ::DefWindowProcA(hwnd, message, wParam, lParam);
-    return self->Dispatch(hwnd, message, wParam, lParam);
-}
-
-LRESULT CALLBACK Window::RouteToObject(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!self) return ::DefWindowProcA(hwnd, message, wParam, lParam);
     return self->Dispatch(hwnd, message, wParam, lParam);

@@ -18,16 +18,10 @@ public:
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
-
     // Creates a window of a class whose procedure is StaticWndProc (see
     // RegisterWndClass); the object is bound before WM_NCCREATE returns.
     bool CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
                   int y, int width, int height, HWND parent, HMENU menu);
-    bool DestroyWindow();
-
-    DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE)); }
-    HMENU GetMenu() const { return ::GetMenu(m_hWnd); }  // borrowed: the window owns it
 
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -37,14 +31,6 @@ protected:
     // Binds an existing window (a dialog) to this object and routes its
     // messages here; the original procedure becomes the default processing.
     void SubclassWindow(HWND hwnd);
-    // Binds a window being created (at WM_NCCREATE) to this object, for a
-    // control class whose procedure makes the window's object itself (a
-    // dialog template creates the window, so no object comes with it). The
-    // class procedure then hands every message to RouteToObject.
-    void BindCreating(HWND hwnd);
-    // Hands a message to the window's bound object, or to DefWindowProc when
-    // none is bound.
-    static LRESULT CALLBACK RouteToObject(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     // Dispatches one message: the message map, commands, then Default().
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);

@@ -29,13 +29,14 @@
 #include <cstdio>
 #include <string>
 
-#include "ComPtr.h"
+#include <wrl/client.h>
 #include "EditAsPane.h"
 #include "OleString.h"
 #include "Qpc.h"
-#include "RegKey.h"
 #include "UniqueHandle.h"
 #include "resource.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -87,8 +88,7 @@ private:
 };
 
 bool SetKey(const std::string& subKey, const std::string& value) {
-    fw::RegKey key;
-    return key.Create(HKEY_CLASSES_ROOT, subKey.c_str()) && key.SetString(nullptr, value.c_str());
+    return ::RegSetValueA(HKEY_CLASSES_ROOT, subKey.c_str(), REG_SZ, value.c_str(), 0) == ERROR_SUCCESS;
 }
 
 // The five entries the shell writes for its class, for the floor's class.
@@ -107,8 +107,8 @@ bool RegisterClassEntries() {
 bool RegisterTypeLibrary(const std::string& start) {
     const fw::OleString file(fw::AnsiToBstr(start + "\\System\\Velmor.tlb"));
     const fw::OleString help(fw::AnsiToBstr(start + "\\Help\\Velmor.hlp"));
-    fw::ComPtr<ITypeLib> typeLib;
-    if (!file.Get() || !help.Get() || ::LoadTypeLib(file.Get(), typeLib.Put()) != S_OK) return false;
+    ComPtr<ITypeLib> typeLib;
+    if (!file.Get() || !help.Get() || ::LoadTypeLib(file.Get(), &typeLib) != S_OK) return false;
     return SUCCEEDED(::RegisterTypeLib(typeLib.Get(), file.Get(), help.Get()));
 }
 

@@ -18,7 +18,7 @@ EdServerClient::EdServerClient() {
     m_created = ::CLSIDFromProgID(L"Velmor.VelmorEdServer", &clsid);
     if (FAILED(m_created)) return;
     m_created = ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                                   m_dispatch.PutVoid());
+                                   &m_dispatch);
 }
 
 HRESULT EdServerClient::Invoke(DISPID id, WORD flags, std::vector<Variant*> args, VARIANT* result,

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ComPtr.h"
+#include <wrl/client.h>
 
 namespace vt {
 
@@ -94,7 +94,7 @@ public:
     void Release() { m_dispatch.Reset(); }
 
 private:
-    fw::ComPtr<IDispatch> m_dispatch;
+    Microsoft::WRL::ComPtr<IDispatch> m_dispatch;
     HRESULT m_created = E_FAIL;
 };
 

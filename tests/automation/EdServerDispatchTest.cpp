@@ -14,6 +14,8 @@
 #include "TypeInfoWalk.h"
 #include "automation/guids.h"
 
+using Microsoft::WRL::ComPtr;
+
 namespace {
 
 using vt::Variant;
@@ -89,18 +91,18 @@ TEST_F(EdServerDispatch, TypeInformationDescribesTheServerAndItsClass) {
     IDispatch* server = Client().Dispatch();
     vt::ExpectTypeInfo(server, vt::EdServerMembers());
 
-    fw::ComPtr<IProvideClassInfo> classInfo;
-    ASSERT_EQ(server->QueryInterface(IID_IProvideClassInfo, classInfo.PutVoid()), S_OK);
-    fw::ComPtr<ITypeInfo> coclass;
-    ASSERT_EQ(classInfo->GetClassInfo(coclass.Put()), S_OK);
+    ComPtr<IProvideClassInfo> classInfo;
+    ASSERT_EQ(server->QueryInterface(IID_IProvideClassInfo, &classInfo), S_OK);
+    ComPtr<ITypeInfo> coclass;
+    ASSERT_EQ(classInfo->GetClassInfo(&coclass), S_OK);
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
     EXPECT_EQ(attr->typekind, TKIND_COCLASS);
     EXPECT_TRUE(IsEqualGUID(attr->guid, CLSID_VelmorEdServer));
     coclass->ReleaseTypeAttr(attr);
 
-    fw::ComPtr<ISupportErrorInfo> errors;
-    ASSERT_EQ(server->QueryInterface(IID_ISupportErrorInfo, errors.PutVoid()), S_OK);
+    ComPtr<ISupportErrorInfo> errors;
+    ASSERT_EQ(server->QueryInterface(IID_ISupportErrorInfo, &errors), S_OK);
     EXPECT_EQ(errors->InterfaceSupportsErrorInfo(IID_IVelmorEdServer), S_OK);
 }
 

@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "ComPtr.h"
+#include <wrl/client.h>
 #include "EdServerClient.h"
 #include "OleApp.h"
 #include "ScratchTree.h"
 #include "automation/VelmorEdServer.h"
 #include "automation/guids.h"
 #include "engine/vmserver.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -39,7 +41,7 @@ protected:
         m_savedLog = PLATFORM.Log;
         PLATFORM.Log = &RecordLog;
         g_logged.clear();
-        ASSERT_EQ(fw::CreateAutomationObject<VelmorEdServer>(IID_IVelmorEdServer, m_server.PutVoid()),
+        ASSERT_EQ(fw::CreateAutomationObject<VelmorEdServer>(IID_IVelmorEdServer, &m_server),
                   S_OK);
     }
     void TearDown() override {
@@ -62,7 +64,7 @@ protected:
         return hr;
     }
 
-    fw::ComPtr<IDispatch> m_server;
+    ComPtr<IDispatch> m_server;
     PlatformLogFn m_savedLog = nullptr;
 };
 
@@ -97,8 +99,8 @@ TEST_F(EdServerInProcess, SlowExecShowsTheWaitCursorOnlyWhileTheEngineWorks) {
 
 TEST_F(EdServerInProcess, EveryObjectHoldsTheApplicationLockUntilItsFinalRelease) {
     const long base = fw::OleLockCount();  // m_server holds one
-    fw::ComPtr<IDispatch> second;
-    ASSERT_EQ(fw::CreateAutomationObject<VelmorEdServer>(IID_IDispatch, second.PutVoid()), S_OK);
+    ComPtr<IDispatch> second;
+    ASSERT_EQ(fw::CreateAutomationObject<VelmorEdServer>(IID_IDispatch, &second), S_OK);
     EXPECT_EQ(fw::OleLockCount(), base + 1);
 
     // More references to one object take no more of the lock.

@@ -8,11 +8,13 @@
 
 #include <string>
 
-#include "ComPtr.h"
+#include <wrl/client.h>
 #include "OleString.h"
 #include "TypeInfoWalk.h"
 #include "WinePath.h"
 #include "automation/guids.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -32,15 +34,15 @@ class TypeLibrary : public ::testing::TestWithParam<Source> {
 protected:
     void SetUp() override {
         const fw::OleString path(fw::AnsiToBstr(vt::ToWindowsPath(GetParam().path)));
-        ASSERT_EQ(::LoadTypeLibEx(path.Get(), REGKIND_NONE, m_library.Put()), S_OK)
+        ASSERT_EQ(::LoadTypeLibEx(path.Get(), REGKIND_NONE, &m_library), S_OK)
             << GetParam().path;
     }
-    fw::ComPtr<ITypeInfo> Info(REFGUID guid) {
-        fw::ComPtr<ITypeInfo> info;
-        EXPECT_EQ(m_library->GetTypeInfoOfGuid(guid, info.Put()), S_OK);
+    ComPtr<ITypeInfo> Info(REFGUID guid) {
+        ComPtr<ITypeInfo> info;
+        EXPECT_EQ(m_library->GetTypeInfoOfGuid(guid, &info), S_OK);
         return info;
     }
-    fw::ComPtr<ITypeLib> m_library;
+    ComPtr<ITypeLib> m_library;
 };
 
 TEST_P(TypeLibrary, DescribesBothInterfacesMemberByMember) {
@@ -56,7 +58,7 @@ TEST_P(TypeLibrary, NamesTheServerClassWithItsDefaultInterface) {
     EXPECT_EQ(attr->wMinorVerNum, 0);
     m_library->ReleaseTLibAttr(attr);
 
-    fw::ComPtr<ITypeInfo> coclass = Info(CLSID_VelmorEdServer);
+    ComPtr<ITypeInfo> coclass = Info(CLSID_VelmorEdServer);
     ASSERT_TRUE(coclass);
     fw::OleString name;
     ASSERT_EQ(coclass->GetDocumentation(MEMBERID_NIL, name.Put(), nullptr, nullptr, nullptr), S_OK);
@@ -66,8 +68,8 @@ TEST_P(TypeLibrary, NamesTheServerClassWithItsDefaultInterface) {
     EXPECT_TRUE(flags & IMPLTYPEFLAG_FDEFAULT);
     HREFTYPE ref = 0;
     ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &ref), S_OK);
-    fw::ComPtr<ITypeInfo> server;
-    ASSERT_EQ(coclass->GetRefTypeInfo(ref, server.Put()), S_OK);
+    ComPtr<ITypeInfo> server;
+    ASSERT_EQ(coclass->GetRefTypeInfo(ref, &server), S_OK);
     TYPEATTR* type = nullptr;
     ASSERT_EQ(server->GetTypeAttr(&type), S_OK);
     EXPECT_TRUE(IsEqualGUID(type->guid, IID_IVelmorEdServer));

@@ -4,8 +4,10 @@
 
 #include <oleauto.h>
 
-#include "ComPtr.h"
+#include <wrl/client.h>
 #include "OleString.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace vt {
 namespace {
@@ -16,9 +18,9 @@ VARTYPE Spell(ITypeInfo* info, const TYPEDESC& t) {
     if (t.vt != VT_PTR) return t.vt;
     const TYPEDESC& to = *t.lptdesc;
     if (to.vt == VT_USERDEFINED) {
-        fw::ComPtr<ITypeInfo> ref;
+        ComPtr<ITypeInfo> ref;
         fw::OleString name;
-        if (SUCCEEDED(info->GetRefTypeInfo(to.hreftype, ref.Put())))
+        if (SUCCEEDED(info->GetRefTypeInfo(to.hreftype, &ref)))
             ref->GetDocumentation(MEMBERID_NIL, name.Put(), nullptr, nullptr, nullptr);
         return fw::BstrToAnsi(name.Get()) == "IDispatch" ? VARTYPE(VT_DISPATCH) : VARTYPE(VT_ILLEGAL);
     }
@@ -76,11 +78,11 @@ void ExpectTypeInfo(IDispatch* object, const std::vector<MemberRow>& expected) {
     UINT count = 0;
     ASSERT_EQ(object->GetTypeInfoCount(&count), S_OK);
     EXPECT_EQ(count, 1u);
-    fw::ComPtr<ITypeInfo> info;
-    ASSERT_EQ(object->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Put()), S_OK);
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(object->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info), S_OK);
     ExpectMembers(info.Get(), expected);
-    fw::ComPtr<ITypeInfo> none;
-    EXPECT_EQ(object->GetTypeInfo(1, LOCALE_USER_DEFAULT, none.Put()), DISP_E_BADINDEX);
+    ComPtr<ITypeInfo> none;
+    EXPECT_EQ(object->GetTypeInfo(1, LOCALE_USER_DEFAULT, &none), DISP_E_BADINDEX);
 }
 
 std::vector<MemberRow> EdServerMembers() {

@@ -9,16 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "ComPtr.h"
+#include <wrl/client.h>
 #include "TypeInfoWalk.h"
 #include "app/VelmorApp.h"
 #include "automation/guids.h"
 #include "camera/VelmorCamera.h"
+#include "res/resource.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
-constexpr UINT kCloseCamera = 32809;
-constexpr UINT kCameraOnTop = 32808;
 constexpr COLORREF kCameraColour = RGB(128, 0, 63);
 
 // Every heap of the process passes the system's own check; with Wine's heap
@@ -48,7 +49,7 @@ SIZE ClientSize(HWND window) {
 bool IsTopmost(HWND window) { return (::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
 bool OnTopChecked(HWND window) {
-    return (::GetMenuState(::GetMenu(window), kCameraOnTop, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    return (::GetMenuState(::GetMenu(window), ID_CAMERA_ALWAYS_ON_TOP, MF_BYCOMMAND) & MF_CHECKED) != 0;
 }
 
 VARIANT Long(long value) {
@@ -140,9 +141,9 @@ protected:
         return theApp.m_cameras.GetAt(before);
     }
 
-    static fw::ComPtr<IDispatch> Dispatch(VelmorCamera* camera) {
-        fw::ComPtr<IDispatch> dispatch;
-        camera->QueryInterface(IID_IVelmorCamera, dispatch.PutVoid());
+    static ComPtr<IDispatch> Dispatch(VelmorCamera* camera) {
+        ComPtr<IDispatch> dispatch;
+        camera->QueryInterface(IID_IVelmorCamera, &dispatch);
         return dispatch;
     }
 
@@ -154,7 +155,7 @@ protected:
 TEST_F(CameraObject, TypeInformationDescribesEveryMemberAndNamesResolve) {
     VelmorCamera* camera = NewCamera();
     ASSERT_NE(camera, nullptr);
-    fw::ComPtr<IDispatch> dispatch = Dispatch(camera);
+    ComPtr<IDispatch> dispatch = Dispatch(camera);
     ASSERT_TRUE(dispatch);
 
     // What discovering clients read: one type information, the interface's.
@@ -174,17 +175,17 @@ TEST_F(CameraObject, TypeInformationDescribesEveryMemberAndNamesResolve) {
     EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &found),
               DISP_E_UNKNOWNNAME);
 
-    fw::ComPtr<IUnknown> server;
-    EXPECT_EQ(camera->QueryInterface(IID_IVelmorEdServer, server.PutVoid()), E_NOINTERFACE);
+    ComPtr<IUnknown> server;
+    EXPECT_EQ(camera->QueryInterface(IID_IVelmorEdServer, &server), E_NOINTERFACE);
     // A camera has no class of its own to describe.
-    EXPECT_EQ(camera->QueryInterface(IID_IProvideClassInfo, server.PutVoid()), E_NOINTERFACE);
+    EXPECT_EQ(camera->QueryInterface(IID_IProvideClassInfo, &server), E_NOINTERFACE);
 }
 
 TEST_F(CameraObject, DrawModeAndShowMenuKeepTheirFixedAnswers) {
     VelmorCamera* camera = NewCamera();
     ASSERT_NE(camera, nullptr);
-    fw::ComPtr<IDispatch> dispatch = Dispatch(camera);
-    HMENU menu = ::GetMenu(camera->GetSafeHwnd());
+    ComPtr<IDispatch> dispatch = Dispatch(camera);
+    HMENU menu = ::GetMenu(camera->m_hWnd);
     ASSERT_NE(menu, nullptr);
 
     EXPECT_EQ(Put(dispatch.Get(), L"DrawMode", Long(5)).hr, S_OK);
@@ -194,7 +195,7 @@ TEST_F(CameraObject, DrawModeAndShowMenuKeepTheirFixedAnswers) {
     EXPECT_EQ(V_I4(&drawMode.result), 0);
 
     EXPECT_EQ(Put(dispatch.Get(), L"ShowMenu", Bool(false)).hr, S_OK);
-    EXPECT_EQ(::GetMenu(camera->GetSafeHwnd()), menu);
+    EXPECT_EQ(::GetMenu(camera->m_hWnd), menu);
     Call showMenu = Get(dispatch.Get(), L"ShowMenu");
     ASSERT_EQ(showMenu.hr, S_OK);
     EXPECT_EQ(V_VT(&showMenu.result), VT_BOOL);
@@ -204,14 +205,14 @@ TEST_F(CameraObject, DrawModeAndShowMenuKeepTheirFixedAnswers) {
         Method(dispatch.Get(), L"SetWindowSize", {Long(1), Long(2), Long(900), Long(800)});
     EXPECT_EQ(setWindowSize.hr, S_OK);
     EXPECT_EQ(V_VT(&setWindowSize.result), VT_EMPTY);
-    EXPECT_EQ(ClientSize(camera->GetSafeHwnd()).cx, 320);
-    EXPECT_EQ(ClientSize(camera->GetSafeHwnd()).cy, 200);
+    EXPECT_EQ(ClientSize(camera->m_hWnd).cx, 320);
+    EXPECT_EQ(ClientSize(camera->m_hWnd).cy, 200);
 }
 
 TEST_F(CameraObject, GetViewSizeAndGetWindowSizeWriteNothing) {
     VelmorCamera* camera = NewCamera();
     ASSERT_NE(camera, nullptr);
-    fw::ComPtr<IDispatch> dispatch = Dispatch(camera);
+    ComPtr<IDispatch> dispatch = Dispatch(camera);
 
     long width = 11, height = 22;
     Call view = Method(dispatch.Get(), L"GetViewSize", {LongRef(&width), LongRef(&height)});
@@ -244,8 +245,8 @@ TEST_F(CameraObject, GetViewSizeAndGetWindowSizeWriteNothing) {
 TEST_F(CameraObject, SetViewSizeResizesTheClientAreaAndAnswersFalse) {
     VelmorCamera* camera = NewCamera();
     ASSERT_NE(camera, nullptr);
-    HWND window = camera->GetSafeHwnd();
-    fw::ComPtr<IDispatch> dispatch = Dispatch(camera);
+    HWND window = camera->m_hWnd;
+    ComPtr<IDispatch> dispatch = Dispatch(camera);
     RECT before{};
     ::GetWindowRect(window, &before);
 
@@ -270,8 +271,8 @@ TEST_F(CameraObject, SetViewSizeResizesTheClientAreaAndAnswersFalse) {
 TEST_F(CameraObject, OnTopPutLeavesTheCheckMarkAlone) {
     VelmorCamera* camera = NewCamera();
     ASSERT_NE(camera, nullptr);
-    HWND window = camera->GetSafeHwnd();
-    fw::ComPtr<IDispatch> dispatch = Dispatch(camera);
+    HWND window = camera->m_hWnd;
+    ComPtr<IDispatch> dispatch = Dispatch(camera);
 
     EXPECT_EQ(Put(dispatch.Get(), L"OnTop", Bool(true)).hr, S_OK);
     EXPECT_TRUE(IsTopmost(window));
@@ -286,7 +287,7 @@ TEST_F(CameraObject, OnTopPutLeavesTheCheckMarkAlone) {
     EXPECT_TRUE(IsTopmost(window));
 
     // The next "&Always on top" turns the flag off and clears the mark.
-    Choose(window, kCameraOnTop);
+    Choose(window, ID_CAMERA_ALWAYS_ON_TOP);
     EXPECT_FALSE(IsTopmost(window));
     EXPECT_FALSE(OnTopChecked(window));
     EXPECT_EQ(static_cast<BOOL>(camera->GetOnTop()), FALSE);
@@ -303,8 +304,8 @@ TEST_F(CameraObject, OnTopPutLeavesTheCheckMarkAlone) {
 TEST_F(CameraObject, WrongCountsAndTypesAreRefusedBeforeTheMemberRuns) {
     VelmorCamera* camera = NewCamera();
     ASSERT_NE(camera, nullptr);
-    HWND window = camera->GetSafeHwnd();
-    fw::ComPtr<IDispatch> dispatch = Dispatch(camera);
+    HWND window = camera->m_hWnd;
+    ComPtr<IDispatch> dispatch = Dispatch(camera);
 
     EXPECT_EQ(Method(dispatch.Get(), L"SetViewSize", {Long(640), Long(480)}).hr,
               DISP_E_BADPARAMCOUNT);
@@ -329,13 +330,13 @@ TEST_F(CameraObject, WrongCountsAndTypesAreRefusedBeforeTheMemberRuns) {
 TEST_F(CameraObject, FinalReleaseDestroysTheWindowAndTheCameraStaysListed) {
     VelmorCamera* camera = NewCamera();
     ASSERT_NE(camera, nullptr);
-    HWND window = camera->GetSafeHwnd();
-    fw::ComPtr<IDispatch> dispatch = Dispatch(camera);
+    HWND window = camera->m_hWnd;
+    ComPtr<IDispatch> dispatch = Dispatch(camera);
     ASSERT_TRUE(dispatch);
     dispatch.Reset();
 
     EXPECT_FALSE(::IsWindow(window));
-    EXPECT_EQ(camera->GetSafeHwnd(), nullptr);
+    EXPECT_EQ(camera->m_hWnd, nullptr);
     ASSERT_EQ(theApp.m_cameras.GetSize(), 1u);
     EXPECT_EQ(theApp.m_cameras.GetAt(0), camera);
     // Like a camera closed by its close box: safe to use, nothing to show.
@@ -349,10 +350,10 @@ TEST_F(CameraObject, FinalReleaseDestroysTheWindowAndTheCameraStaysListed) {
 TEST_F(CameraObject, ClosedByItsMenuWhileAClientHoldsIt) {
     VelmorCamera* camera = NewCamera();
     ASSERT_NE(camera, nullptr);
-    HWND window = camera->GetSafeHwnd();
-    fw::ComPtr<IDispatch> dispatch = Dispatch(camera);
+    HWND window = camera->m_hWnd;
+    ComPtr<IDispatch> dispatch = Dispatch(camera);
 
-    Choose(window, kCloseCamera);
+    Choose(window, ID_CAMERA_CLOSE);
     EXPECT_FALSE(::IsWindow(window));
     EXPECT_EQ(theApp.m_cameras.GetSize(), 0u);
 
@@ -374,7 +375,7 @@ TEST_F(CameraObject, CloseCameraFreesTheObjectOnlyAfterItsOwnMessage) {
     for (int i = 0; i < 3; ++i) {
         VelmorCamera* camera = NewCamera();
         ASSERT_NE(camera, nullptr);
-        Choose(camera->GetSafeHwnd(), kCloseCamera);
+        Choose(camera->m_hWnd, ID_CAMERA_CLOSE);
     }
     EXPECT_EQ(theApp.m_cameras.GetSize(), 0u);
     EXPECT_TRUE(HeapsAreSound());
@@ -389,11 +390,11 @@ TEST_F(CameraObject, ThreeCamerasKeepTheirOrderWhenTheMiddleOneCloses) {
     EXPECT_EQ(theApp.m_cameras.GetAt(0), first);
     EXPECT_EQ(theApp.m_cameras.GetAt(1), second);
     EXPECT_EQ(theApp.m_cameras.GetAt(2), third);
-    HWND firstWindow = first->GetSafeHwnd();
-    HWND secondWindow = second->GetSafeHwnd();
-    HWND thirdWindow = third->GetSafeHwnd();
+    HWND firstWindow = first->m_hWnd;
+    HWND secondWindow = second->m_hWnd;
+    HWND thirdWindow = third->m_hWnd;
 
-    Choose(secondWindow, kCloseCamera);
+    Choose(secondWindow, ID_CAMERA_CLOSE);
     EXPECT_FALSE(::IsWindow(secondWindow));
     ASSERT_EQ(theApp.m_cameras.GetSize(), 2u);
     EXPECT_EQ(theApp.m_cameras.GetAt(0), first);
@@ -405,18 +406,22 @@ TEST_F(CameraObject, ThreeCamerasKeepTheirOrderWhenTheMiddleOneCloses) {
     EXPECT_FALSE(::IsWindow(thirdWindow));
     theApp.OnWindowCloseAllCameras();  // none open: nothing happens
     EXPECT_EQ(theApp.m_cameras.GetSize(), 0u);
+    VelmorCamera* fourth = NewCamera();  // the list is empty again: a new one is the only one
+    ASSERT_EQ(theApp.m_cameras.GetSize(), 1u);
+    EXPECT_EQ(theApp.m_cameras.GetAt(0), fourth);
+    theApp.OnWindowCloseAllCameras();
 }
 
 TEST_F(CameraObject, CloseBoxLeavesAWindowlessCameraThatStaysSafe) {
     VelmorCamera* camera = NewCamera();
     VelmorCamera* other = NewCamera();
     ASSERT_TRUE(camera && other);
-    HWND window = camera->GetSafeHwnd();
-    fw::ComPtr<IDispatch> dispatch = Dispatch(camera);
+    HWND window = camera->m_hWnd;
+    ComPtr<IDispatch> dispatch = Dispatch(camera);
 
     ::SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_FALSE(::IsWindow(window));
-    EXPECT_EQ(camera->GetSafeHwnd(), nullptr);
+    EXPECT_EQ(camera->m_hWnd, nullptr);
     ASSERT_EQ(theApp.m_cameras.GetSize(), 2u);
     EXPECT_EQ(theApp.m_cameras.GetAt(0), camera);
 
@@ -445,13 +450,13 @@ TEST_F(CameraObject, AMenuThatCannotBeLoadedLeavesAWorkingWindow) {
     VelmorCamera* camera = NewCamera();
     theApp.m_hInstance = resources;
     ASSERT_NE(camera, nullptr);
-    HWND window = camera->GetSafeHwnd();
+    HWND window = camera->m_hWnd;
     ASSERT_TRUE(::IsWindow(window));
     EXPECT_EQ(::GetMenu(window), nullptr);
 
-    Choose(window, kCameraOnTop);
+    Choose(window, ID_CAMERA_ALWAYS_ON_TOP);
     EXPECT_TRUE(IsTopmost(window));
-    Choose(window, kCloseCamera);
+    Choose(window, ID_CAMERA_CLOSE);
     EXPECT_FALSE(::IsWindow(window));
     EXPECT_EQ(theApp.m_cameras.GetSize(), 0u);
 }
@@ -459,7 +464,7 @@ TEST_F(CameraObject, AMenuThatCannotBeLoadedLeavesAWorkingWindow) {
 TEST_F(CameraObject, PaintFillsExactlyTheUpdateRectangle) {
     VelmorCamera* camera = NewCamera();
     ASSERT_NE(camera, nullptr);
-    HWND window = camera->GetSafeHwnd();
+    HWND window = camera->m_hWnd;
     ::UpdateWindow(window);
 
     constexpr COLORREF kGreen = RGB(0, 255, 0);

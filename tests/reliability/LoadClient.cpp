@@ -18,8 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "ComPtr.h"
+#include <wrl/client.h>
 #include "LoadCalls.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -58,7 +60,7 @@ public:
         HRESULT hr = ::CLSIDFromProgID(L"Velmor.VelmorEdServer", &clsid);
         if (FAILED(hr)) return hr;
         hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                                m_dispatch.PutVoid());
+                                &m_dispatch);
         if (FAILED(hr)) return hr;
         const wchar_t* names[] = {L"Exec", L"SetProp", L"GetProp"};
         DISPID* ids[] = {&m_exec, &m_setProp, &m_getProp};
@@ -109,7 +111,7 @@ public:
     }
 
 private:
-    fw::ComPtr<IDispatch> m_dispatch;
+    ComPtr<IDispatch> m_dispatch;
     DISPID m_exec = DISPID_UNKNOWN, m_setProp = DISPID_UNKNOWN, m_getProp = DISPID_UNKNOWN;
 };
 

@@ -46,7 +46,7 @@ HRESULT DispatchClient::Create(const char* progId, std::string& error) {
         return hr;
     }
     hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                            m_object.PutVoid());
+                            &m_object);
     if (FAILED(hr)) error = std::string("cannot create ") + progId + ": " + DescribeResult(hr);
     return hr;
 }

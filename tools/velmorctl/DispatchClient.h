@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "ComPtr.h"
+#include <wrl/client.h>
 
 class DispatchClient {
 public:
@@ -21,7 +21,7 @@ public:
                  std::string& error);
 
 private:
-    fw::ComPtr<IDispatch> m_object;
+    Microsoft::WRL::ComPtr<IDispatch> m_object;
 };
 
 // "0x80070005 (Access is denied.)": an HRESULT and the system's text for it.

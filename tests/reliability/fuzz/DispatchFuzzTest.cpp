@@ -22,10 +22,12 @@
 #include <vector>
 
 #include "AutomationObject.h"
-#include "ComPtr.h"
+#include <wrl/client.h>
 #include "FuzzInputs.h"
 #include "OleString.h"
 #include "automation/guids.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -105,8 +107,8 @@ public:
             create->SetGUID(IID_IVelmorCamera);
             create->SetSource(const_cast<LPOLESTR>(L"Fuzz.Camera"));
             create->SetDescription(description.Get());
-            fw::ComPtr<IErrorInfo> error;
-            if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, error.PutVoid())))
+            ComPtr<IErrorInfo> error;
+            if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, &error)))
                 ::SetErrorInfo(0, error.Get());
             create->Release();
         }
@@ -321,15 +323,16 @@ std::string Differs(const Outcome& a, const Outcome& b) {
 }
 
 TEST(FuzzDispatch, RandomCallsGetTheAnswersOfStandardDispatch) {
-    fw::ComPtr<ITypeInfo> vtable;
-    ASSERT_EQ(fw::GetProgramTypeInfo(IID_IVelmorCamera, true, vtable.Put()), S_OK);
+    ComPtr<ITypeInfo> vtable;
+    ASSERT_EQ(fw::GetProgramTypeInfo(IID_IVelmorCamera, true, &vtable), S_OK);
     auto* tested = new Recorder<FrameworkBase>();
-    fw::ComPtr<IVelmorCamera> testedRef(tested->GetInterface());
+    ComPtr<IVelmorCamera> testedRef;
+    testedRef.Attach(tested->GetInterface());  // GetInterface added the reference
     Recorder<PlainBase> plain;
-    fw::ComPtr<IUnknown> standardUnknown;
-    ASSERT_EQ(::CreateStdDispatch(nullptr, &plain, vtable.Get(), standardUnknown.Put()), S_OK);
-    fw::ComPtr<IDispatch> standard;
-    ASSERT_EQ(standardUnknown->QueryInterface(IID_IDispatch, standard.PutVoid()), S_OK);
+    ComPtr<IUnknown> standardUnknown;
+    ASSERT_EQ(::CreateStdDispatch(nullptr, &plain, vtable.Get(), &standardUnknown), S_OK);
+    ComPtr<IDispatch> standard;
+    ASSERT_EQ(standardUnknown->QueryInterface(IID_IDispatch, &standard), S_OK);
 
     fuzz::Random random(fuzz::Seed() ^ 0x444953);
     const WORD kFlags[] = {DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT,

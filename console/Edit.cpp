@@ -1,7 +1,5 @@
 #include "Edit.h"
 
-namespace fw {
-
 std::string Edit::GetText() const {
     const int length = ::GetWindowTextLengthA(m_hWnd);
     std::string text(static_cast<size_t>(length) + 1, '\0');
@@ -9,5 +7,3 @@ std::string Edit::GetText() const {
     text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
     return text;
 }
-
-}  // namespace fw

@@ -5,10 +5,6 @@
 
 #include <string_view>
 
-namespace fw {
-
 // Replaces the clipboard's contents by `text` as CF_TEXT (the system offers
 // it as Unicode text too); false if the clipboard could not be had.
 bool SetClipboardText(HWND owner, std::string_view text);
-
-}  // namespace fw

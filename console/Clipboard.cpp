@@ -3,8 +3,6 @@
 #include <cstring>
 #include <utility>
 
-namespace fw {
-
 namespace {
 
 // The clipboard, open for as long as the holder lives.
@@ -55,5 +53,3 @@ bool SetClipboardText(HWND owner, std::string_view text) {
     memory.Release();  // the clipboard owns it now
     return true;
 }
-
-}  // namespace fw

@@ -1,12 +1,10 @@
-// An edit control of a dialog, bound by DataExchange::Control. The dialog owns
+// An edit control of a dialog, bound by the dialog at its start. The dialog owns
 // the control's window; this object only borrows the handle.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
-
-namespace fw {
 
 class Edit {
 public:
@@ -35,5 +33,3 @@ private:
         return ::SendMessageA(m_hWnd, message, wParam, lParam);
     }
 };
-
-}  // namespace fw
