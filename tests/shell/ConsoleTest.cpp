@@ -178,31 +178,6 @@ TEST(Console, PaneKeepsAtMost301LinesTrimming100AtATime) {
     ASSERT_TRUE(shell.Close());
 }
 
-TEST(Console, LongLinesAreNeverCutByATextLimit) {
-    ScratchTree tree("console-pane-long");
-    ShellProcess shell(tree);
-    ASSERT_TRUE(shell.WaitEngineStarted());
-
-    // 301 lines of 262 characters hold far more than a plain edit control's
-    // default limit of 30000 characters.
-    int expected = AfterAppend(2);
-    for (int i = 0; i < 400; ++i) expected = AfterAppend(expected);
-    expected = AfterAppend(expected);
-    shell.Command("rec.logrepeat 1 400 255");
-    Sync(shell, "long-done");
-    const std::string text = shell.PaneText();  // settled
-    EXPECT_EQ(LineCount(shell.Control(kOutput)), expected);
-    EXPECT_GT(text.size(), 30000u);
-    const auto lines = SplitCrLf(text);
-    ASSERT_EQ(static_cast<int>(lines.size()), expected);
-    const auto numbers = NumberedLines(lines, 6 + 255 + 1);
-    EXPECT_TRUE(Consecutive(numbers, 399)) << "a line was cut or lost";
-    // All but the sync's echo: the command's own echo was trimmed away.
-    EXPECT_EQ(static_cast<int>(numbers.size()), expected - 1);
-    EXPECT_EQ(lines.back(), "CONSOLE: rec.journal long-done ");
-    ASSERT_TRUE(shell.Close());
-}
-
 TEST(Console, EscapeAndPlainCloseRequestsLeaveTheConsoleOpen) {
     ScratchTree tree("console-escape");
     ShellProcess shell(tree);

@@ -22,6 +22,9 @@ const std::regex kTimeStamp(
     "(January|February|March|April|May|June|July|August|September|October|November|December) "
     "[0-9]{1,2}, [0-9]{4},? [0-9]{1,2}:[0-9]{2}:[0-9]{2}");
 
+// The megabyte message cut: "0 " filled with 'x' to 255 characters.
+const std::string kMegabyteCut = "INFO: 0 " + std::string(253, 'x');
+
 // One run of the shell whose engine logs a set of awkward messages from
 // inside pInitAll; the cases below look at what the pane and the file got.
 class LogLines : public ::testing::Test {
@@ -35,6 +38,7 @@ protected:
         // line breaks.
         const std::vector<std::string> commands = {
             "rec.log 1 " + text300,
+            "rec.logrepeat 1 1 1048576",  // one message of a megabyte
             "rec.log 1 two lines\\r\\nsecond",
             "rec.log 1 cr only\\rafter",
             "rec.log 1 lf only\\nafter",
@@ -120,6 +124,7 @@ TEST_F(LogLines, FirstLineOfThePaneIsTheOpenLine) {
 
 TEST_F(LogLines, TextIsCutAt255CharactersAndItsFirstLineBreak) {
     ExpectShown("INFO: L300:" + std::string(250, 'a'));
+    ExpectShown(kMegabyteCut);
     ExpectShown("INFO: two lines");
     ExpectShown("INFO: cr only");
     ExpectShown("INFO: lf only");
@@ -144,10 +149,11 @@ TEST_F(LogLines, EmptyAndNullTextGiveTheBareName) {
 
 // Nothing else: not the frame timer's start line either, logged before the
 // console and the log file exist (that it is logged at all is checked in the
-// camera_automation_tests process, LogPaneTest.cpp).
+// console_in_process_tests process, LogPaneTest.cpp).
 TEST_F(LogLines, FileAndPaneHoldEachMessageOnceInOrderAndNothingElse) {
     const std::vector<std::string> expected = {
         "INFO: L300:" + std::string(250, 'a'),
+        kMegabyteCut,
         "INFO: two lines",
         "INFO: cr only",
         "INFO: lf only",

@@ -12,13 +12,14 @@
 
 #include "ScratchTree.h"
 #include "ShellProcess.h"
+#include "res/resource.h"
 
 namespace vt {
 
 class PaneFixture : public testing::Test {
 protected:
-    static constexpr int kOutputPane = 1000;
-    static constexpr int kCommandLine = 1006;
+    static constexpr int kOutputPane = IDC_OUTPUT;
+    static constexpr int kCommandLine = IDC_COMMAND_LINE;
 
     explicit PaneFixture(const std::string& treePrefix)
         : tree(treePrefix + testing::UnitTest::GetInstance()->current_test_info()->name()),

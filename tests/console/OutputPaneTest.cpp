@@ -10,10 +10,10 @@
 #include "Clipboard.h"
 #include "PaneFixture.h"
 #include "ShellWindows.h"
+#include "res/resource.h"
 
 namespace {
 
-constexpr UINT kEditCopy = 57634;
 
 using vt::WaitUntil;
 
@@ -65,7 +65,7 @@ TEST_F(OutputPane, DraggingTheMouseSelectsAndCopyTakesExactlyThat) {
     ASSERT_TRUE(vt::WaitForFocus(pane));
 
     ASSERT_TRUE(vt::SetClipboardText("before the copy"));
-    shell.MenuCommand(kEditCopy);
+    shell.MenuCommand(ID_EDIT_COPY);
     const std::string wanted = shell.PaneText().substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
     EXPECT_EQ(wanted.substr(0, 17), "INFO: alpha one \r");
     EXPECT_EQ(vt::ClipboardText(), wanted);
@@ -73,7 +73,7 @@ TEST_F(OutputPane, DraggingTheMouseSelectsAndCopyTakesExactlyThat) {
     // Copy with nothing selected leaves the clipboard alone.
     ::SendMessageA(pane, EM_SETSEL, from, from);
     ASSERT_TRUE(vt::SetClipboardText("kept"));
-    shell.MenuCommand(kEditCopy);
+    shell.MenuCommand(ID_EDIT_COPY);
     EXPECT_EQ(vt::ClipboardText(), "kept");
 }
 

@@ -11,13 +11,13 @@
 
 #include "ShellProcess.h"
 #include "ShellWindows.h"
+#include "res/resource.h"
 
 namespace {
 
 using vt::ScratchTree;
 using vt::ShellProcess;
 
-constexpr int kCommandLine = 1006;
 constexpr char kHistory[] = "System\\Velmor.history";
 
 std::string Lines(const std::vector<std::string>& lines) {
@@ -37,7 +37,7 @@ protected:
         shell = std::make_unique<ShellProcess>(tree);
         ASSERT_NE(shell->Console(), nullptr);
         ASSERT_TRUE(shell->WaitEngineStarted());
-        commandLine = shell->Control(kCommandLine);
+        commandLine = shell->Control(IDC_COMMAND_LINE);
     }
     // Presses Up or Down in the command line and returns its text once the
     // key has been handled: once the text is `expected`, or, without one, once
