@@ -22,9 +22,10 @@ numbers little-endian):
     internal file   a 9-byte header (reserved space, used space, flags byte),
                     then its data; the directory and the indexes are B+ trees
     B+ tree         a 38-byte header after the file header: magic 0x293B,
-                    flags, page size, a 16-byte structure string, then page
-                    splits, root page, total pages, levels (16-bit) and the
-                    entry count (32-bit); then the pages. A leaf page starts
+                    flags, page size, a 16-byte structure string, then a
+                    zero, page splits, root page, -1, total pages and levels
+                    (16-bit each) and the entry count (32-bit); then the
+                    pages. A leaf page starts
                     with free bytes, entry count, previous and next page
                     (16-bit each); an index page with free bytes, entry count
                     and its first child page.
@@ -208,6 +209,11 @@ def parse_pairs(arguments, what):
         pairs.append((int(number), value))
     if not pairs:
         raise FormatError("no NUMBER=%s given" % what)
+    numbers = [number for number, _ in pairs]
+    if len(set(numbers)) != len(numbers):
+        raise FormatError("a number is given twice")
+    if len(numbers) > 0xFFFF or max(numbers) > 0x7FFFFFFF:
+        raise FormatError("too many numbers, or one too large")
     return pairs
 
 
@@ -248,7 +254,8 @@ def check(path, arguments):
 def main(argv):
     commands = {"write": write, "check": check}
     if len(argv) < 4 or argv[1] not in commands:
-        print(__doc__, file=sys.stderr)
+        usage = [line.strip() for line in __doc__.splitlines() if line.startswith("    help-context-map.py")]
+        print("usage:\n  " + "\n  ".join(usage), file=sys.stderr)
         return 2
     try:
         commands[argv[1]](argv[2], argv[3:])
