@@ -325,7 +325,8 @@ private:
 };
 
 BOOL CALLBACK AddChildText(HWND child, LPARAM texts) {
-    if (::IsWindowVisible(child)) reinterpret_cast<std::vector<std::string>*>(texts)->push_back(WindowText(child));
+    if (::IsWindowVisible(child))
+        reinterpret_cast<std::vector<std::string>*>(texts)->push_back(WindowText(child));
     return TRUE;
 }
 
@@ -359,7 +360,8 @@ std::string ErrorBox(DWORD pid, HWND except = nullptr) {
         ::GetClassNameA(window, name, sizeof name);
         if (window != except && std::string(name) == "#32770" && ::IsWindowVisible(window)) {
             std::string text = WindowText(window);
-            for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+            for (HWND child = ::GetWindow(window, GW_CHILD); child;
+                 child = ::GetWindow(child, GW_HWNDNEXT))
                 text += " | " + WindowText(child);
             return text;
         }
@@ -376,7 +378,8 @@ void ExpectHelpTopicOpens(ShellProcess& shell, const std::string& what, const st
     HelpViewers viewers(shell.Id());
     ASSERT_TRUE(viewers.Find().empty()) << what;
     action();
-    ASSERT_TRUE(WaitUntil([&] { return !viewers.Find().empty(); })) << what << ": no help viewer started";
+    ASSERT_TRUE(WaitUntil([&] { return !viewers.Find().empty(); }, std::chrono::seconds(30)))
+        << what << ": no help viewer started";
     const DWORD viewer = viewers.Find().front();
     std::vector<std::string> shown;
     const bool found = WaitUntil(
@@ -384,10 +387,11 @@ void ExpectHelpTopicOpens(ShellProcess& shell, const std::string& what, const st
             shown = ViewerTexts(viewer);
             return ShowsTopic(shown, title);
         },
-        std::chrono::seconds(15));
+        std::chrono::seconds(30));
     std::string all;
     for (const std::string& text : shown) all += "[" + text + "]\n";
-    EXPECT_TRUE(found) << what << ": the viewer does not show the topic \"" << title << "\":\n" << all;
+    EXPECT_TRUE(found) << what << ": the viewer does not show the topic \"" << title << "\":\n"
+                       << all;
     EXPECT_EQ(ErrorBox(viewer), "") << what;
     EXPECT_EQ(ErrorBox(shell.Id(), shell.Console()), "") << what;
     viewers.End();
