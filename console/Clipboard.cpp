@@ -5,10 +5,17 @@
 
 namespace {
 
-// The clipboard, open for as long as the holder lives.
+// The clipboard, open for as long as the holder lives. Another program may
+// hold it for a moment (clipboard viewers and managers open it at every
+// change): it is asked for again for about a quarter of a second.
 class OpenClipboardScope {
 public:
-    explicit OpenClipboardScope(HWND owner) : m_open(::OpenClipboard(owner) != FALSE) {}
+    explicit OpenClipboardScope(HWND owner) {
+        for (int attempt = 0; attempt < 25 && !m_open; ++attempt) {
+            if (attempt > 0) ::Sleep(10);
+            m_open = ::OpenClipboard(owner) != FALSE;
+        }
+    }
     ~OpenClipboardScope() {
         if (m_open) ::CloseClipboard();
     }
@@ -17,7 +24,7 @@ public:
     bool Open() const { return m_open; }
 
 private:
-    bool m_open;
+    bool m_open = false;
 };
 
 // Movable global memory, freed unless handed to the clipboard.

@@ -114,7 +114,7 @@ void OutputView::NotifyParent(WORD code) const {
 
 void OutputView::CopySelection() const {
     if (m_anchor == m_caret) return;  // nothing selected: the clipboard keeps what it has
-    SetClipboardText(m_hWnd, m_text.Text(m_anchor, m_caret));  // a busy clipboard is not retried
+    SetClipboardText(m_hWnd, m_text.Text(m_anchor, m_caret));  // a clipboard that stays busy is given up
 }
 
 LRESULT OutputView::OnGetText(WPARAM size, LPARAM buffer) {

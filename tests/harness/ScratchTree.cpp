@@ -45,6 +45,15 @@ void ScratchTree::Write(const std::string& relative, const std::string& content)
     WriteFile(Path(relative), content);
 }
 
+void ScratchTree::AddHelp() const {
+    for (const char* name : {"velmor.hlp", "velmor.cnt"}) {
+        const std::string source = ToWindowsPath(VELMOR_HELP_DIR) + "\\" + name;
+        const std::string target = Path("Help\\") + name;
+        if (!::CopyFileA(source.c_str(), target.c_str(), FALSE))
+            throw std::runtime_error("cannot copy " + source + " to " + target);
+    }
+}
+
 void ScratchTree::Remove(const std::string& relative) const {
     ::DeleteFileA(Path(relative).c_str());
 }

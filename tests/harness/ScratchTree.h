@@ -1,5 +1,6 @@
 // A start directory of the test's own: System/ holds copies of the shell, the
-// recording engine (as vmserver.dll) and the type library; Help/ is empty.
+// recording engine (as vmserver.dll) and the type library; Help/ is empty
+// until AddHelp puts the built help file there.
 // Started there, the shell works in System/, where the log and the engine's
 // journal appear.
 #pragma once
@@ -23,6 +24,8 @@ public:
     std::string Read(const std::string& relative) const;  // binary; empty if missing
     void Write(const std::string& relative, const std::string& content) const;
     void Remove(const std::string& relative) const;
+    // Copies the built help file (velmor.hlp and its contents file) into Help\.
+    void AddHelp() const;
 
 private:
     std::string m_root;

@@ -1,7 +1,7 @@
 // The console window: commands typed and echoed, the pane and its bound,
 // Escape and close requests, the first paint, the About item of the system
-// menu, the help requests of the console's and a camera's Help menu, and the
-// close sequence. (A close before the first paint and a first paint while
+// menu, the help requests of the console's and a camera's Help menu and the
+// topics they open in the real help viewer, and the close sequence. (A close before the first paint and a first paint while
 // minimized need an order of messages that only a run in the test's own
 // process controls: tests/camera/ConsoleRunTest.cpp.)
 #include <gtest/gtest.h>
@@ -299,37 +299,84 @@ private:
     std::vector<DWORD> m_ids;
 };
 
-// Does `action`, then waits for the help viewer that the shell starts for
-// the About topic: it cannot find the help file (Help\ is empty) and says so,
-// naming the file, and holds the shell's WinHelp call until it is ended.
-void ExpectHelpAboutOpens(ShellProcess& shell, const std::string& tag,
+BOOL CALLBACK AddChildText(HWND child, LPARAM texts) {
+    if (::IsWindowVisible(child))
+        reinterpret_cast<std::vector<std::string>*>(texts)->push_back(WindowText(child));
+    return TRUE;
+}
+
+// What the help viewer shows: the texts of its visible windows and of their
+// children, among them the text control that holds the topic.
+std::vector<std::string> ViewerTexts(DWORD viewer) {
+    std::vector<std::string> texts;
+    for (HWND window : TopLevelWindows(viewer)) {
+        if (!::IsWindowVisible(window)) continue;
+        texts.push_back(WindowText(window));
+        ::EnumChildWindows(window, &AddChildText, reinterpret_cast<LPARAM>(&texts));
+    }
+    return texts;
+}
+
+// True when one of the texts starts with the line `title`: a topic starts
+// with its title, where links to other topics come later.
+bool ShowsTopic(const std::vector<std::string>& texts, const std::string& title) {
+    for (const std::string& text : texts)
+        if (text.compare(0, title.size(), title) == 0 && text.size() > title.size() &&
+            (text[title.size()] == '\r' || text[title.size()] == '\n'))
+            return true;
+    return false;
+}
+
+// A visible message box or dialog of the process other than `except`, if
+// any: its text.
+std::string ErrorBox(DWORD pid, HWND except = nullptr) {
+    for (HWND window : TopLevelWindows(pid)) {
+        char name[16] = {};
+        ::GetClassNameA(window, name, sizeof name);
+        if (window != except && std::string(name) == "#32770" && ::IsWindowVisible(window)) {
+            std::string text = WindowText(window);
+            for (HWND child = ::GetWindow(window, GW_CHILD); child;
+                 child = ::GetWindow(child, GW_HWNDNEXT))
+                text += " | " + WindowText(child);
+            return text;
+        }
+    }
+    return "";
+}
+
+// Does `action`, then waits for the help viewer that the shell starts (the tree
+// holds the built help file) and for `title`, the topic's, among what it
+// shows; neither the viewer nor the shell may show an error box. The viewer
+// is ended by its id afterwards, so that the next request starts a new one.
+void ExpectHelpTopicOpens(ShellProcess& shell, const std::string& what, const std::string& title,
                           const std::function<void()>& action) {
     HelpViewers viewers(shell.Id());
-    ASSERT_TRUE(viewers.Find().empty());
+    ASSERT_TRUE(viewers.Find().empty()) << what;
     action();
-    ASSERT_TRUE(WaitUntil([&] { return !viewers.Find().empty(); })) << "no help viewer started";
-    std::string complaint;
-    WaitUntil(
+    ASSERT_TRUE(WaitUntil([&] { return !viewers.Find().empty(); }, std::chrono::seconds(30)))
+        << what << ": no help viewer started";
+    const DWORD viewer = viewers.Find().front();
+    std::vector<std::string> shown;
+    const bool found = WaitUntil(
         [&] {
-            complaint.clear();
-            for (HWND window : TopLevelWindows(viewers.Find().front())) {
-                if (!::IsWindowVisible(window)) continue;
-                for (HWND child = ::GetWindow(window, GW_CHILD); child;
-                     child = ::GetWindow(child, GW_HWNDNEXT))
-                    complaint += WindowText(child) + "\n";
-            }
-            return complaint.find("hlp") != std::string::npos;
+            shown = ViewerTexts(viewer);
+            return ShowsTopic(shown, title);
         },
-        std::chrono::seconds(10));
-    EXPECT_NE(complaint.find("velmor.hlp"), std::string::npos) << complaint;
+        std::chrono::seconds(30));
+    std::string all;
+    for (const std::string& text : shown) all += "[" + text + "]\n";
+    EXPECT_TRUE(found) << what << ": the viewer does not show the topic \"" << title << "\":\n"
+                       << all;
+    EXPECT_EQ(ErrorBox(viewer), "") << what;
+    EXPECT_EQ(ErrorBox(shell.Id(), shell.Console()), "") << what;
     viewers.End();
 
     // The console lives on, the engine too, and no About dialog opened.
-    Sync(shell, tag);
-    EXPECT_TRUE(::IsWindow(shell.Console()));
-    EXPECT_EQ(shell.EngineJournal().Count("pExitAll"), 0u);
+    Sync(shell, "after-" + std::to_string(::GetTickCount()));
+    EXPECT_TRUE(::IsWindow(shell.Console())) << what;
+    EXPECT_EQ(shell.EngineJournal().Count("pExitAll"), 0u) << what;
     for (HWND window : TopLevelWindows(shell.Id()))
-        EXPECT_NE(WindowText(window), "About Velmor") << "an About dialog opened";
+        EXPECT_NE(WindowText(window), "About Velmor") << what << ": an About dialog opened";
 }
 
 // Opens the console's system menu as Alt+Space does and presses keys in it;
@@ -357,20 +404,52 @@ void KeysInSystemMenu(ShellProcess& shell, const std::vector<std::pair<UINT, WPA
     }
 }
 
-TEST(Console, AboutItemOfTheSystemMenuOpensHelpAndNoDialog) {
+TEST(Console, AboutItemOfTheSystemMenuOpensTheAboutTopicAndNoDialog) {
     // A help viewer left running would take the request without a new start.
     ASSERT_EQ(::FindWindowA("MS_WINHELP", nullptr), nullptr) << "a help viewer is already running";
     ScratchTree tree("console-about");
+    tree.AddHelp();
     ShellProcess shell(tree);
     ASSERT_TRUE(shell.WaitEngineStarted());
 
     // The command itself.
-    ExpectHelpAboutOpens(shell, "after-command",
+    ExpectHelpTopicOpens(shell, "system command", "About Velmor",
                          [&] { ::PostMessageA(shell.Console(), WM_SYSCOMMAND, kAboutItem, 0); });
     // The last item of the system menu, chosen with End and Enter.
-    ExpectHelpAboutOpens(shell, "after-last-item", [&] {
+    ExpectHelpTopicOpens(shell, "system menu", "About Velmor", [&] {
         KeysInSystemMenu(shell, {{WM_KEYDOWN, VK_END}, {WM_KEYDOWN, VK_RETURN}});
     });
+
+    ASSERT_TRUE(shell.Close());
+}
+
+// The real viewer on the built help file: each Help item of the console and
+// a camera's About open their topic.
+TEST(Console, HelpItemsOpenTheirTopicsInTheHelpViewer) {
+    constexpr UINT kNewCamera = 32784;
+    constexpr UINT kHelpTopics = 32782, kHelpAbout = 32783, kHelpOrdering = 32790;
+    ASSERT_EQ(::FindWindowA("MS_WINHELP", nullptr), nullptr) << "a help viewer is already running";
+    ScratchTree tree("console-help-viewer");
+    tree.AddHelp();
+    ShellProcess shell(tree);
+    ASSERT_TRUE(shell.WaitEngineStarted());
+    HWND console = shell.Console();
+    const auto choose = [](HWND window, UINT item) {
+        return [=] { ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(item, 0), 0); };
+    };
+
+    ExpectHelpTopicOpens(shell, "Help topics", "Velmor Help", choose(console, kHelpTopics));
+    ExpectHelpTopicOpens(shell, "About", "About Velmor", choose(console, kHelpAbout));
+    ExpectHelpTopicOpens(shell, "Ordering", "Ordering Velmor", choose(console, kHelpOrdering));
+
+    ::PostMessageA(console, WM_COMMAND, MAKEWPARAM(kNewCamera, 0), 0);
+    HWND camera = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (HWND window : TopLevelWindows(shell.Id()))
+            if (WindowText(window) == "Velmor Camera" && ::IsWindowVisible(window)) camera = window;
+        return camera != nullptr;
+    })) << "no camera opened";
+    ExpectHelpTopicOpens(shell, "camera's About", "About Velmor", choose(camera, kHelpAbout));
 
     ASSERT_TRUE(shell.Close());
 }
