@@ -4,7 +4,6 @@
 
 #include <new>
 #include <vector>
-
 #include <wrl/client.h>
 
 using Microsoft::WRL::ComPtr;

@@ -28,8 +28,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-
 #include <wrl/client.h>
+
 #include "EditAsPane.h"
 #include "OleString.h"
 #include "Qpc.h"

@@ -7,7 +7,6 @@
 
 #include <string>
 #include <vector>
-
 #include <wrl/client.h>
 
 namespace vt {

@@ -6,8 +6,8 @@
 
 #include <string>
 #include <vector>
-
 #include <wrl/client.h>
+
 #include "EdServerClient.h"
 #include "OleApp.h"
 #include "ScratchTree.h"

@@ -7,8 +7,8 @@
 #include <oleauto.h>
 
 #include <string>
-
 #include <wrl/client.h>
+
 #include "OleString.h"
 #include "TypeInfoWalk.h"
 #include "WinePath.h"

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <oleauto.h>
-
 #include <wrl/client.h>
+
 #include "OleString.h"
 
 using Microsoft::WRL::ComPtr;

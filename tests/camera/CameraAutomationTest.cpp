@@ -8,8 +8,8 @@
 
 #include <string>
 #include <vector>
-
 #include <wrl/client.h>
+
 #include "TypeInfoWalk.h"
 #include "app/VelmorApp.h"
 #include "automation/guids.h"

@@ -17,8 +17,8 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
 #include <wrl/client.h>
+
 #include "LoadCalls.h"
 
 using Microsoft::WRL::ComPtr;

@@ -7,7 +7,6 @@
 
 #include <span>
 #include <string>
-
 #include <wrl/client.h>
 
 class DispatchClient {

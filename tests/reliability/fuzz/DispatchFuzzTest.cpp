@@ -20,11 +20,12 @@
 #include <string>
 #include <utility>
 #include <vector>
+#include <wrl/client.h>
 
 #include "AutomationObject.h"
-#include <wrl/client.h>
 #include "FuzzInputs.h"
 #include "OleString.h"
+#include "TypeInfoWalk.h"
 #include "automation/guids.h"
 
 using Microsoft::WRL::ComPtr;
@@ -116,13 +117,23 @@ public:
     }
 };
 
-// Positional parameters of each member of the camera, by call kind.
-int ParameterCount(DISPID id, INVOKEKIND kind) {
-    if (id >= 1 && id <= 3) return kind == INVOKE_PROPERTYGET ? 0 : kind == INVOKE_PROPERTYPUT ? 1 : -1;
-    static const int kMethods[] = {2, 3, 4, 4};  // ids 4 to 7
-    return id >= 4 && id <= 7 && kind == INVOKE_FUNC ? kMethods[id - 4] : -1;
+// The camera's member `id` called as `kind`, from the table that the type
+// library is checked against; null when it has no such function.
+const vt::MemberRow* CameraMember(DISPID id, INVOKEKIND kind) {
+    static const std::vector<vt::MemberRow> members = vt::CameraMembers();
+    for (const vt::MemberRow& m : members)
+        if (m.id == id && m.kind == kind) return &m;
+    return nullptr;
 }
-bool LongRefParameters(DISPID id) { return id == 4 || id == 6; }
+// Positional parameters of the member under that kind; -1 when it has none.
+int ParameterCount(DISPID id, INVOKEKIND kind) {
+    const vt::MemberRow* m = CameraMember(id, kind);
+    return m ? static_cast<int>(m->params.size()) : -1;
+}
+bool LongRefParameters(DISPID id) {
+    const vt::MemberRow* m = CameraMember(id, INVOKE_FUNC);
+    return m && !m->params.empty() && m->params[0] == (VT_I4 | VT_BYREF);
+}
 
 // The most arguments the member can take under the kinds the flags ask for;
 // -1 when it has none of them.
