@@ -8,6 +8,10 @@ public:
     // Sets Open log, Close log and Always on top of the console menu from the
     // shell's state.
     virtual void UpdateMenuState() = 0;
+    // The engine has started (pInitAll returned, the log is open).
+    virtual void OnEngineStarted() = 0;
+    // The close sequence has begun: the engine still runs, and stops next.
+    virtual void OnConsoleClosing() = 0;
 
 protected:
     ~ConsoleHost() = default;

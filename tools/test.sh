@@ -6,6 +6,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 tools/setup.sh
+tools/npm-clients.sh
 tools/build.sh
 . tools/archs.sh
 
