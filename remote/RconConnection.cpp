@@ -20,12 +20,14 @@ RconConnection::RconConnection(UniqueSocket socket, const sockaddr_in& peer, std
       m_acceptedAt(now) {
     // Replies go out as they are made, not held back for more to send.
     const BOOL noDelay = TRUE;
-    ::setsockopt(m_socket.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    ::setsockopt(m_socket.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+                 sizeof noDelay);
     // A fixed send buffer, so that what a client does not read waits here,
     // where it is counted against the cap, rather than in a buffer the system
     // may grow to megabytes.
     const int sendBuffer = 64 * 1024;
-    ::setsockopt(m_socket.Get(), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer), sizeof sendBuffer);
+    ::setsockopt(m_socket.Get(), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer),
+                 sizeof sendBuffer);
     m_ready = m_event && ::WSAEventSelect(m_socket.Get(), m_event.Get(), FD_READ | FD_WRITE | FD_CLOSE) == 0;
 }
 
@@ -40,6 +42,10 @@ bool RconConnection::Receive() {
         const int n = ::recv(m_socket.Get(), buffer, sizeof buffer, 0);
         if (n > 0) {
             m_reader.Append(buffer, static_cast<std::size_t>(n));
+            // A read short of the buffer took all there was; the read itself
+            // re-armed FD_READ for what comes next. Once the peer has closed
+            // no FD_READ comes: then the read goes on to the end.
+            if (n < static_cast<int>(sizeof buffer) && !m_closeSeen) return true;
         } else if (n == 0) {
             m_peerDone = true;
         } else {

@@ -23,13 +23,14 @@ public:
     WSAEVENT Event() const { return m_event.Get(); }
     std::uint64_t Serial() const { return m_serial; }
     std::uint32_t Address() const { return m_address; }  // host byte order
-    const std::string& Peer() const { return m_peer; }    // "a.b.c.d:port"
+    const std::string& Peer() const { return m_peer; }   // "a.b.c.d:port"
     std::uint64_t AcceptedAt() const { return m_acceptedAt; }
 
     // Reads what has arrived, unless kReadAhead bytes already wait. False on
     // a failed connection.
     bool Receive();
     bool PeerDone() const { return m_peerDone; }  // the peer sent its last byte
+    void CloseSeen() { m_closeSeen = true; }      // FD_CLOSE came: read to the end
     bool Full() const { return m_full; }          // the last read stopped at kReadAhead
     PacketReader& Reader() { return m_reader; }
 
@@ -58,6 +59,7 @@ private:
     std::uint64_t m_acceptedAt;
     PacketReader m_reader;
     bool m_peerDone = false;
+    bool m_closeSeen = false;
     bool m_full = false;
     std::deque<std::string> m_output;
     std::size_t m_sentOfFirst = 0;  // bytes of m_output.front() already sent

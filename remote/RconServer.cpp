@@ -96,7 +96,8 @@ void RconServer::Run() {
         events.assign({m_wake, m_listenerEvent.Get()});
         for (const auto& connection : m_connections) events.push_back(connection->Event());
         const DWORD count = static_cast<DWORD>(events.size());
-        DWORD result = ::WSAWaitForMultipleEvents(count, events.data(), FALSE, WaitTime(::GetTickCount64()), FALSE);
+        DWORD result =
+            ::WSAWaitForMultipleEvents(count, events.data(), FALSE, WaitTime(::GetTickCount64()), FALSE);
         if (m_stop) break;
         const std::uint64_t now = ::GetTickCount64();
         // Every signalled event gets one turn, lowest index first, so that a
@@ -107,7 +108,8 @@ void RconServer::Run() {
             Handle(index, now);
             next = index + 1;
             if (next == count) break;
-            result = ::WSAWaitForMultipleEvents(count - static_cast<DWORD>(next), events.data() + next, FALSE, 0, FALSE);
+            result = ::WSAWaitForMultipleEvents(count - static_cast<DWORD>(next), events.data() + next, FALSE,
+                                                0, FALSE);
         }
         CloseIdle(now);
         std::erase_if(m_connections, [](const auto& connection) { return connection->Closed(); });
@@ -127,8 +129,7 @@ DWORD RconServer::WaitTime(std::uint64_t now) const {
 
 void RconServer::Handle(std::size_t index, std::uint64_t now) {
     if (index == kWakeIndex) {
-        ::WSAResetEvent(m_wake);
-        DeliverReplies(now);
+        DeliverReplies(now);  // the wait reset the event
     } else if (index == kListenerIndex) {
         WSANETWORKEVENTS happened{};
         if (::WSAEnumNetworkEvents(m_listener.Get(), m_listenerEvent.Get(), &happened) == 0 &&
@@ -154,13 +155,18 @@ void RconServer::Accept(std::uint64_t now) {
         const auto live = std::count_if(m_connections.begin(), m_connections.end(),
                                         [](const auto& connection) { return !connection->Closed(); });
         if (live >= m_settings.maxConnections) {
-            Logf(LogCategory::Info, "Remote console: %s:%u refused: already %d connections", AddressText(address).c_str(),
-                 static_cast<unsigned>(ntohs(peer.sin_port)), m_settings.maxConnections);
+            Logf(LogCategory::Info, "Remote console: %s:%u refused: already %d connections",
+                 AddressText(address).c_str(), static_cast<unsigned>(ntohs(peer.sin_port)),
+                 m_settings.maxConnections);
             socket.Close();
             continue;
         }
         auto connection = std::make_unique<RconConnection>(std::move(socket), peer, m_nextSerial++, now);
-        if (connection->Ready()) m_connections.push_back(std::move(connection));
+        if (!connection->Ready()) continue;
+        m_connections.push_back(std::move(connection));
+        // What arrived before its events were selected signals nothing: it
+        // is read now.
+        Pump(*m_connections.back(), now, true);
     }
 }
 
@@ -174,6 +180,7 @@ void RconServer::Serve(RconConnection& connection, std::uint64_t now) {
         Close(connection, {}, true);
         return;
     }
+    if (happened.lNetworkEvents & FD_CLOSE) connection.CloseSeen();
     if (happened.lNetworkEvents & (FD_READ | FD_CLOSE)) Pump(connection, now, true);
 }
 
@@ -220,7 +227,8 @@ void RconServer::HandlePacket(RconConnection& connection, Packet& packet, std::u
     } else if (packet.type == kResponseValue) {
         // The probe for the end of a split reply: it comes back, then the end mark.
         Send(connection, EncodePacket(packet.id, kResponseValue, packet.body));
-        Send(connection, EncodePacket(packet.id, kResponseValue, std::string_view(kProbeEnd, sizeof kProbeEnd)));
+        Send(connection,
+             EncodePacket(packet.id, kResponseValue, std::string_view(kProbeEnd, sizeof kProbeEnd)));
     } else {
         Close(connection, "refused: a packet of unknown type " + std::to_string(packet.type), true);
     }
@@ -251,9 +259,9 @@ void RconServer::SignIn(RconConnection& connection, const Packet& packet, std::u
 
 void RconServer::DeliverReplies(std::uint64_t now) {
     for (RemoteReply& reply : m_exchange.TakeReplies()) {
-        const auto found = std::find_if(m_connections.begin(), m_connections.end(), [&](const auto& connection) {
-            return connection->Serial() == reply.connection;
-        });
+        const auto found =
+            std::find_if(m_connections.begin(), m_connections.end(),
+                         [&](const auto& connection) { return connection->Serial() == reply.connection; });
         if (found == m_connections.end() || (*found)->Closed()) continue;  // gone meanwhile
         RconConnection& connection = **found;
         connection.commandRunning = false;
@@ -276,21 +284,23 @@ void RconServer::Send(RconConnection& connection, std::string packet) {
     if (!connection.Send(std::move(packet))) {
         Close(connection, {}, true);
     } else if (connection.Unsent() > kMostUnsent) {
-        Close(connection, "closed: over " + std::to_string(kMostUnsent) + " bytes unsent (the client does not read)",
-              true);
+        Close(connection,
+              "closed: over " + std::to_string(kMostUnsent) + " bytes unsent (the client does not read)", true);
     }
 }
 
 void RconServer::CloseIdle(std::uint64_t now) {
     for (const auto& connection : m_connections)
         if (!connection->Closed() && !connection->signedIn && now - connection->AcceptedAt() >= kSignInTime)
-            Close(*connection, "closed: not signed in within " + std::to_string(kSignInTime / 1000) + " s", true);
+            Close(*connection, "closed: not signed in within " + std::to_string(kSignInTime / 1000) + " s",
+                  true);
 }
 
 void RconServer::Close(RconConnection& connection, const std::string& why, bool abortive) {
     if (connection.Closed()) return;
     if (!why.empty()) Logf(LogCategory::Info, "Remote console: %s %s", connection.Peer().c_str(), why.c_str());
-    if (connection.signedIn) Logf(LogCategory::Info, "Remote console: %s signed out", connection.Peer().c_str());
+    if (connection.signedIn)
+        Logf(LogCategory::Info, "Remote console: %s signed out", connection.Peer().c_str());
     connection.Close(abortive);
 }
 

@@ -66,7 +66,7 @@ private:
 
     RemoteSettings m_settings;
     CommandExchange& m_exchange;
-    WSAEVENT m_wake;  // replies are ready, or Stop was asked; not owned
+    WSAEVENT m_wake;  // auto-reset: replies are ready, or Stop was asked; not owned
     UniqueSocket m_listener;
     UniqueEvent m_listenerEvent;
     std::uint16_t m_port = 0;

@@ -6,6 +6,7 @@
 #include "CommandRunner.h"
 #include "RconServer.h"
 #include "RemoteSettings.h"
+#include "UniqueHandle.h"
 #include "Winsock.h"
 #include "log/Log.h"
 
@@ -22,7 +23,8 @@ struct RemoteConsole::Running {
     }
 
     WinsockSession winsock;
-    UniqueEvent wake;  // replies are ready, or the server is to stop
+    fw::UniqueHandle wake{
+        ::CreateEventA(nullptr, FALSE, FALSE, nullptr)};  // auto-reset: replies are ready, or stop
     CommandExchange exchange;
     CommandRunner runner;
     RconServer server;
@@ -53,14 +55,16 @@ void RemoteConsole::Start(const char* iniPath) {
         return;
     }
     if (!running->server.Listen(why) || !running->runner.Start() || !running->server.Start(why)) {
-        Logf(LogCategory::Info, "Remote console off: %s", why.empty() ? "its window could not be made" : why.c_str());
+        Logf(LogCategory::Info, "Remote console off: %s",
+             why.empty() ? "its window could not be made" : why.c_str());
         return;
     }
     Logf(LogCategory::Info, "Remote console listening on %s:%u", address.c_str(),
          static_cast<unsigned>(running->server.Port()));
     if (!loopback)
         Logf(LogCategory::Info,
-             "Remote console: %s is reachable from other machines; anyone who reaches port %u may try the password",
+             "Remote console: %s is reachable from other machines; anyone who reaches port %u may try the "
+             "password",
              address.c_str(), static_cast<unsigned>(running->server.Port()));
     m_running = std::move(running);
 }

@@ -75,7 +75,8 @@ SettingsVerdict ReadRemoteSettings(const char* iniPath, RemoteSettings& settings
     ReadValue(iniPath, "MaxConnections", text);
     if (!text.empty()) {
         if (!ParseNumber(text, kMostConnections, number) || number == 0) {
-            why = "MaxConnections \"" + text + "\" is not a number from 1 to " + std::to_string(kMostConnections);
+            why =
+                "MaxConnections \"" + text + "\" is not a number from 1 to " + std::to_string(kMostConnections);
             return SettingsVerdict::kWrong;
         }
         settings.maxConnections = static_cast<int>(number);

@@ -47,7 +47,8 @@ bool SignInGuard::Failed(std::uint32_t address, std::uint64_t now) {
 void SignInGuard::Forget(std::uint64_t now) {
     for (auto it = m_records.begin(); it != m_records.end();) {
         Record& record = it->second;
-        while (!record.failures.empty() && now - record.failures.front() >= kWindow) record.failures.pop_front();
+        while (!record.failures.empty() && now - record.failures.front() >= kWindow)
+            record.failures.pop_front();
         if (now >= record.lockedUntil) record.lockedUntil = 0;
         if (record.failures.empty() && record.lockedUntil == 0)
             it = m_records.erase(it);

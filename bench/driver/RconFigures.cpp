@@ -50,7 +50,7 @@ std::vector<double> RoundTrips(vt::RconClient& client, int count, int& id) {
 }
 
 struct PairedFigure {
-    double shell = 0, floor = 0;  // medians over the blocks
+    double shell = 0, floor = 0;       // medians over the blocks
     double ratio = 0, q1 = 0, q3 = 0;  // median and quartiles of the per-pair ratios
 };
 
@@ -73,8 +73,11 @@ void RoundTripFigures(const Paths& paths, std::uint16_t shellPort, ResultTable& 
     ::DeleteFileA(portFile.c_str());
     Child floor(paths.Floor("floor_rcon"), "\"" + portFile + "\"", paths.benchDir);
     std::uint16_t floorPort = 0;
-    vt::WaitUntil([&] { return (floorPort = static_cast<std::uint16_t>(std::atoi(ReadTextFile(portFile).c_str()))) != 0; },
-                  std::chrono::seconds(30));
+    vt::WaitUntil(
+        [&] {
+            return (floorPort = static_cast<std::uint16_t>(std::atoi(ReadTextFile(portFile).c_str()))) != 0;
+        },
+        std::chrono::seconds(30));
     vt::RconClient shellClient(shellPort), floorClient(floorPort);
     if (!floorPort || !shellClient.SignIn(kPassword) || !floorClient.SignIn(kPassword)) {
         table.Pending("rcon round trip", floorPort ? "a client could not sign in" : "floor_rcon did not start");
@@ -95,7 +98,8 @@ void RoundTripFigures(const Paths& paths, std::uint16_t shellPort, ResultTable& 
             s = RoundTrips(shellClient, kBlockCommands, shellId);
         }
         if (s.empty() || f.empty()) {
-            table.Add({"rcon round trip", "", "", "", s.empty() ? "a wrong reply from the shell" : "a wrong reply from the floor", "FAIL"});
+            table.Add({"rcon round trip", "", "", "",
+                       s.empty() ? "a wrong reply from the shell" : "a wrong reply from the floor", "FAIL"});
             return;
         }
         shellMedians.push_back(Median(s));
@@ -110,7 +114,9 @@ void RoundTripFigures(const Paths& paths, std::uint16_t shellPort, ResultTable& 
 TickStats TicksSince(ShellProcess& run, std::size_t first) {
     run.EngineJournal().Poll();
     const std::vector<double>& all = run.EngineJournal().TickTimes();
-    return ComputeTickStats(std::vector<double>(all.begin() + static_cast<std::ptrdiff_t>(std::min(first, all.size())), all.end()), 0);
+    return ComputeTickStats(
+        std::vector<double>(all.begin() + static_cast<std::ptrdiff_t>(std::min(first, all.size())), all.end()),
+        0);
 }
 
 void LoadFigures(const Options& options, ShellProcess& run, std::uint16_t port, ResultTable& table) {
@@ -144,18 +150,19 @@ void LoadFigures(const Options& options, ShellProcess& run, std::uint16_t port, 
     const TickStats load = TicksSince(run, first);
 
     const int all = kClients * kClientCommands;
-    table.Add({"rcon 8 x 1000 commands: replies whole and in order", std::to_string(inOrder.load()),
-               "", "", std::to_string(all), Verdict(inOrder.load() == all)});
+    table.Add({"rcon 8 x 1000 commands: replies whole and in order", std::to_string(inOrder.load()), "", "",
+               std::to_string(all), Verdict(inOrder.load() == all)});
     if (load.ticks < 2 || idle.ticks < 2) {
         table.Add({"tick rate, rcon 8 x 1000 (/s)", "", "", "", "too few ticks", "FAIL"});
         return;
     }
     char target[64];
     std::snprintf(target, sizeof target, "%.3f +-%.1f%%", kIdealTickRate, kPaceTolerance * 100);
-    table.Add({"tick rate, rcon 8 x 1000 (/s)", Fixed(load.rate, 3), Fixed(idle.rate, 3), RatioText(load.rate, idle.rate),
-               target, Verdict(std::fabs(load.rate / kIdealTickRate - 1) <= kPaceTolerance)});
-    table.Add({"tick interval error p99, rcon 8 x 1000 vs idle (ms)", Fixed(load.p99ErrorMs, 2), Fixed(idle.p99ErrorMs, 2),
-               RatioText(load.p99ErrorMs, idle.p99ErrorMs), "<= 1.2x idle",
+    table.Add({"tick rate, rcon 8 x 1000 (/s)", Fixed(load.rate, 3), Fixed(idle.rate, 3),
+               RatioText(load.rate, idle.rate), target,
+               Verdict(std::fabs(load.rate / kIdealTickRate - 1) <= kPaceTolerance)});
+    table.Add({"tick interval error p99, rcon 8 x 1000 vs idle (ms)", Fixed(load.p99ErrorMs, 2),
+               Fixed(idle.p99ErrorMs, 2), RatioText(load.p99ErrorMs, idle.p99ErrorMs), "<= 1.2x idle",
                Verdict(load.p99ErrorMs <= kFloorFactor * idle.p99ErrorMs)});
     table.Add({"rcon 8 x 1000 commands: seconds", Fixed(load.seconds, 1), "", "", "", "info"});
 }

@@ -46,7 +46,8 @@ DWORD WINAPI Serve(void* parameter) {
     while (ReadExactly(s, header, 4)) {
         std::int32_t size = 0, id = 0, type = 0;
         std::memcpy(&size, header, 4);
-        if (size < 10 || size > 4106 || !ReadExactly(s, header + 4, 8) || !ReadExactly(s, body, size - 8)) break;
+        if (size < 10 || size > 4106 || !ReadExactly(s, header + 4, 8) || !ReadExactly(s, body, size - 8))
+            break;
         std::memcpy(&id, header + 4, 4);
         std::memcpy(&type, header + 8, 4);
         std::string text(body, ::strnlen(body, static_cast<std::size_t>(size - 10)));
@@ -74,7 +75,8 @@ int main(int argc, char** argv) {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int length = sizeof address;
-    if (listener == INVALID_SOCKET || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (listener == INVALID_SOCKET ||
+        ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener, SOMAXCONN) != 0 ||
         ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         return 1;

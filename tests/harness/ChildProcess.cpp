@@ -35,7 +35,8 @@ ChildResult RunHostCommand(const std::string& command, const std::string& unixDi
                            const std::vector<std::pair<std::string, std::string>>& environment,
                            std::chrono::milliseconds timeout) {
     const std::string status = unixOutputBase + ".status";
-    for (const char* suffix : {".out", ".err", ".status"}) ::DeleteFileA(ToWindowsPath(unixOutputBase + suffix).c_str());
+    for (const char* suffix : {".out", ".err", ".status"})
+        ::DeleteFileA(ToWindowsPath(unixOutputBase + suffix).c_str());
     // The status file appears whole, by a rename, once the command has ended.
     const std::string script = "cd '" + unixDirectory + "' && { " + command + "; } >'" + unixOutputBase +
                                ".out' 2>'" + unixOutputBase + ".err'; echo $? >'" + status + ".new' && mv '" +
@@ -46,9 +47,8 @@ ChildResult RunHostCommand(const std::string& command, const std::string& unixDi
         escaped += c;
     }
     {
-        Process shell(ProcessStart{"Z:\\bin\\sh", "-c \"" + escaped + "\"", ToWindowsPath(unixDirectory), std::nullopt,
-                                   nullptr, nullptr,
-                                   environment});
+        Process shell(ProcessStart{"Z:\\bin\\sh", "-c \"" + escaped + "\"", ToWindowsPath(unixDirectory),
+                                   std::nullopt, nullptr, nullptr, environment});
         // Wine hands back no process handle for a host program: only a
         // failure says anything.
         if (!shell.Started() && shell.LastError() != 0)

@@ -81,13 +81,14 @@ RconClient::~RconClient() {
 }
 
 bool RconClient::SendBytes(const std::string& bytes) {
-    return Connected() && ::send(m_socket, bytes.data(), static_cast<int>(bytes.size()), 0) ==
-                              static_cast<int>(bytes.size());
+    return Connected() &&
+           ::send(m_socket, bytes.data(), static_cast<int>(bytes.size()), 0) == static_cast<int>(bytes.size());
 }
 
 bool RconClient::Fill(std::size_t count, std::chrono::steady_clock::time_point deadline) {
     while (m_buffer.size() < count && !m_ended && Connected()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() < 0) return false;
         fd_set readable;
         FD_ZERO(&readable);

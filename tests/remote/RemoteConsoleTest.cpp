@@ -46,8 +46,8 @@ class RemoteConsole : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_tree = new vt::ScratchTree("remote-console");
-        s_tree->Write("System\\Velmor.ini",
-                      std::string("[RemoteConsole]\r\nPassword=") + kPassword + "\r\nPort=0\r\nMaxConnections=3\r\n");
+        s_tree->Write("System\\Velmor.ini", std::string("[RemoteConsole]\r\nPassword=") + kPassword +
+                                                "\r\nPort=0\r\nMaxConnections=3\r\n");
         s_shell = new vt::ShellProcess(vt::StartIn(*s_tree));
         if (!s_shell->WaitEngineStarted()) return;
         s_port = vt::ListeningPort(*s_shell);
@@ -63,7 +63,9 @@ protected:
         ASSERT_TRUE(s_shell->Running());
     }
 
-    static std::string Peer(const vt::RconClient& client) { return "INFO: Remote console: " + client.Local() + " "; }
+    static std::string Peer(const vt::RconClient& client) {
+        return "INFO: Remote console: " + client.Local() + " ";
+    }
     // A line the log file must hold once the shell has ended.
     static void ExpectLogged(const std::string& line) { s_expected.push_back(line); }
 
@@ -91,15 +93,18 @@ TEST_F(RemoteConsole, ClientsFromNpmSignInAndGetTheReplyAndAWrongPasswordIsRefus
 }
 
 TEST_F(RemoteConsole, TheLinuxClientPrintsTheWholeReplyAndSetsItsStatus) {
-    const std::string client = "python3 " VELMOR_SOURCE_DIR "/tools/velmor-rcon 127.0.0.1 " + std::to_string(s_port);
-    const vt::ChildResult split = vt::RunHostCommand(client + " rec.logrepeat 1 40 200", VELMOR_SOURCE_DIR,
-                                                     Unix("remote-console-cli"), {{"VELMOR_RCON_PASSWORD", kPassword}});
+    const std::string client =
+        "python3 " VELMOR_SOURCE_DIR "/tools/velmor-rcon 127.0.0.1 " + std::to_string(s_port);
+    const vt::ChildResult split =
+        vt::RunHostCommand(client + " rec.logrepeat 1 40 200", VELMOR_SOURCE_DIR, Unix("remote-console-cli"),
+                           {{"VELMOR_RCON_PASSWORD", kPassword}});
     ASSERT_TRUE(split.finished);
     EXPECT_EQ(split.exitCode, 0u) << split.err;
     EXPECT_EQ(split.out, RepeatReply(40, 200));
 
-    const vt::ChildResult quiet = vt::RunHostCommand(client + " rec.journal nothing logged", VELMOR_SOURCE_DIR,
-                                                     Unix("remote-console-cli"), {{"VELMOR_RCON_PASSWORD", kPassword}});
+    const vt::ChildResult quiet =
+        vt::RunHostCommand(client + " rec.journal nothing logged", VELMOR_SOURCE_DIR,
+                           Unix("remote-console-cli"), {{"VELMOR_RCON_PASSWORD", kPassword}});
     ASSERT_TRUE(quiet.finished);
     EXPECT_EQ(quiet.exitCode, 0u) << quiet.err;
     EXPECT_EQ(quiet.out, "");
@@ -117,7 +122,8 @@ TEST_F(RemoteConsole, SignInIsAnsweredOnceAndALongReplyComesSplitThenWholeThroug
 
     // The command and the probe in one go: the probe is answered after the
     // whole reply, and nothing came before the reply.
-    ASSERT_TRUE(client.SendBytes(vt::RconBytes(7, kExec, "rec.logrepeat 1 40 200") + vt::RconBytes(8, kResponse, "")));
+    ASSERT_TRUE(
+        client.SendBytes(vt::RconBytes(7, kExec, "rec.logrepeat 1 40 200") + vt::RconBytes(8, kResponse, "")));
     std::string reply;
     std::vector<std::size_t> sizes;
     std::optional<vt::RconPacket> packet;
@@ -177,7 +183,8 @@ TEST_F(RemoteConsole, MalformedPacketsCloseTheConnection) {
         vt::RconClient client(s_port);
         ASSERT_TRUE(client.SignIn(kPassword)) << why;
         // A good command right behind the bad packet never runs.
-        ASSERT_TRUE(client.SendBytes(bytes + vt::RconBytes(2, kExec, "rec.journal after malformed " + std::to_string(n))));
+        ASSERT_TRUE(client.SendBytes(
+            bytes + vt::RconBytes(2, kExec, "rec.journal after malformed " + std::to_string(n))));
         EXPECT_TRUE(client.WaitClosed(5s)) << why;
         ExpectLogged(Peer(client) + "refused: malformed packet (" + why + ")");
         ++n;
@@ -297,7 +304,8 @@ TEST_F(RemoteConsole, ZTheCloseEndsEveryConnectionAndRunsNoWaitingCommand) {
 
     const std::string file = s_tree->Read("System\\Velmor.log");
     const std::vector<std::string> log = vt::SplitLines(file);
-    for (const std::string& line : s_expected) EXPECT_NE(vt::IndexOf(log, line), -1) << "the log lacks: " << line;
+    for (const std::string& line : s_expected)
+        EXPECT_NE(vt::IndexOf(log, line), -1) << "the log lacks: " << line;
     EXPECT_EQ(vt::CountPrefix(log, "INFO: Remote console listening on 127.0.0.1:"), 1);
     EXPECT_EQ(vt::CountPrefix(log, "INFO: Remote console: 127.0.0.2 locked out"), 1);
     const int closedAt = vt::IndexOf(log, "INFO: Remote console closed");
@@ -316,14 +324,16 @@ TEST_F(RemoteConsole, ZTheCloseEndsEveryConnectionAndRunsNoWaitingCommand) {
 // goes on.
 TEST(RemoteConsoleSettings, AnUnusablePortLeavesItOffWithOneLine) {
     vt::ScratchTree tree("remote-console-wrong");
-    tree.Write("System\\Velmor.ini", std::string("[RemoteConsole]\r\nPassword=") + kPassword + "\r\nPort=70000\r\n");
+    tree.Write("System\\Velmor.ini",
+               std::string("[RemoteConsole]\r\nPassword=") + kPassword + "\r\nPort=70000\r\n");
     vt::ShellProcess shell(vt::StartIn(tree));
     ASSERT_TRUE(shell.WaitEngineStarted());
     ASSERT_TRUE(shell.TryCommand("rec.log 1 the shell goes on"));
     const std::vector<std::string> pane = vt::SplitCrLf(shell.PaneText());
     EXPECT_NE(vt::IndexOf(pane, "INFO: the shell goes on "), -1);
     EXPECT_EQ(vt::CountPrefix(pane, "INFO: Remote console"), 1);
-    EXPECT_NE(vt::IndexOf(pane, "INFO: Remote console off: Port \"70000\" is not a port number (0 to 65535) "), -1);
+    EXPECT_NE(vt::IndexOf(pane, "INFO: Remote console off: Port \"70000\" is not a port number (0 to 65535) "),
+              -1);
 }
 
 }  // namespace
