@@ -32,12 +32,21 @@ std::deque<RemoteReply> CommandExchange::TakeReplies() {
 
 std::optional<RemoteCommand> CommandExchange::TakeCommand() {
     const std::lock_guard<std::mutex> hold(m_lock);
-    m_told = false;
-    if (m_commands.empty()) return std::nullopt;
+    if (m_commands.empty()) {
+        m_told = false;
+        return std::nullopt;
+    }
     std::optional<RemoteCommand> command(std::move(m_commands.front()));
     m_commands.pop_front();
-    if (!m_commands.empty()) Tell();
-    return command;
+    return command;  // m_told stays: CommandDone looks again
+}
+
+void CommandExchange::CommandDone() {
+    const std::lock_guard<std::mutex> hold(m_lock);
+    if (m_window && !m_commands.empty())
+        Tell();
+    else
+        m_told = false;
 }
 
 void CommandExchange::AddReply(RemoteReply reply) {

@@ -39,10 +39,12 @@ public:
     void PostCommand(RemoteCommand command);
     std::deque<RemoteReply> TakeReplies();
 
-    // GUI thread: the oldest waiting command, if any. While more wait, the
-    // window is told again, so that each command is a message of its own and
-    // the frame timer's messages take their turns between them.
+    // GUI thread: the oldest waiting command, if any. Once it has run,
+    // CommandDone tells the window again while more wait: each command is a
+    // message of its own, posted after the last one ran, so that a frame
+    // timer message that came meanwhile goes first.
     std::optional<RemoteCommand> TakeCommand();
+    void CommandDone();
     void AddReply(RemoteReply reply);
 
 private:
@@ -52,7 +54,7 @@ private:
     std::mutex m_lock;
     HWND m_window = nullptr;  // not owned
     UINT m_message = 0;
-    bool m_told = false;  // a message is on its way to the window
+    bool m_told = false;  // the window will look at the queue again: a message is on its way, or a command runs
     std::deque<RemoteCommand> m_commands;
     std::deque<RemoteReply> m_replies;
 };

@@ -72,6 +72,11 @@ void CommandRunner::Stop() {
 void CommandRunner::OnCommandWaiting() {
     std::optional<RemoteCommand> command = m_exchange.TakeCommand();
     if (!command) return;
+    // The next one is asked for however this one ends.
+    struct Done {
+        CommandExchange& exchange;
+        ~Done() { exchange.CommandDone(); }
+    } done{m_exchange};
     // The echo is no part of the reply: the capture starts after it.
     if (PLATFORM.Log) PLATFORM.Log(LogNumber(LogCategory::Info), command->text.c_str());
     std::string reply;
