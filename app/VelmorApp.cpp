@@ -100,7 +100,8 @@ BOOL VelmorApp::InitInstance() {
         ::SetCurrentDirectoryA(workDirectory);  // result deliberately not tested
     // The settings file by its full path: the profile functions look for a
     // bare name in the Windows folder. No start directory, no settings.
-    if (!haveStart || !JoinPath(m_szSettingsPath, sizeof m_szSettingsPath, startDirectory, "\\System\\Velmor.ini"))
+    if (!haveStart ||
+        !JoinPath(m_szSettingsPath, sizeof m_szSettingsPath, startDirectory, "\\System\\Velmor.ini"))
         m_szSettingsPath[0] = '\0';
 
     // Cameras need their class before any engine command can open one.
