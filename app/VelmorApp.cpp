@@ -119,6 +119,11 @@ BOOL VelmorApp::InitInstance() {
     char workDirectory[kPathSize];
     if (haveStart && JoinPath(workDirectory, kPathSize, startDirectory, "\\system"))
         ::SetCurrentDirectoryA(workDirectory);  // result deliberately not tested
+    // The settings file by its full path: the profile functions look for a
+    // bare name in the Windows folder. No start directory, no settings.
+    if (!haveStart ||
+        !JoinPath(m_szSettingsPath, sizeof m_szSettingsPath, startDirectory, "\\System\\Velmor.ini"))
+        m_szSettingsPath[0] = '\0';
 
     // Cameras need their class before any engine command can open one.
     m_pszCameraClass = fw::RegisterWndClass(CS_OWNDC | CS_BYTEALIGNCLIENT,
@@ -169,6 +174,7 @@ BOOL VelmorApp::InitInstance() {
     } catch (...) {
         Log(LogCategory::Critical, "Caught general exception");
     }
+    m_remoteConsole.Stop();  // where the close sequence did not run
 
     timerExit();
     return FALSE;

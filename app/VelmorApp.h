@@ -9,6 +9,7 @@
 #include "camera/CameraHost.h"
 #include "camera/CameraList.h"
 #include "console/ConsoleHost.h"
+#include "remote/RemoteConsole.h"
 
 class VelmorConsole;
 
@@ -22,6 +23,9 @@ public:
     // Sets Open log, Close log and Always on top of the console menu from the
     // shell's state.
     void UpdateMenuState() override;
+    // The remote console runs while the engine does.
+    void OnEngineStarted() override;
+    void OnConsoleClosing() override;
 
     // What the cameras are made with and listed in (CameraCommands.cpp).
     const char* CameraClassName() const override { return m_pszCameraClass; }
@@ -48,6 +52,8 @@ public:
     VelmorConsole* m_pConsole = nullptr;     // created once, never freed
     BOOL m_bConsoleOnTop = 0;
     char m_szCmdLine[256] = {};              // upper-cased arguments, " -EDITOR" on an OLE start
+    char m_szSettingsPath[256] = {};         // System\Velmor.ini of the start directory; "" if it does not fit
+    remote::RemoteConsole m_remoteConsole;
 
 protected:
     const fw::MessageMap* GetMessageMap() const override;

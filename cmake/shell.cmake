@@ -6,6 +6,7 @@ add_library(velmor_shell STATIC
     app/CrashDump.cpp
     app/CrashHandler.cpp
     app/FrameTimer.cpp
+    app/RemoteConsoleHooks.cpp
     app/StartupPaths.cpp
     app/TypeLibraryFile.cpp
     app/VelmorApp.cpp
@@ -30,10 +31,18 @@ add_library(velmor_shell STATIC
     engine/EngineCalls.cpp
     engine/EngineGuard.cpp
     engine/PlatformRecordFill.cpp
-    log/Log.cpp)
+    log/Log.cpp
+    remote/CommandExchange.cpp
+    remote/CommandRunner.cpp
+    remote/RconConnection.cpp
+    remote/RconPacket.cpp
+    remote/RconServer.cpp
+    remote/RemoteConsole.cpp
+    remote/RemoteSettings.cpp
+    remote/SignInGuard.cpp)
 target_include_directories(velmor_shell PUBLIC
     ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/app ${CMAKE_SOURCE_DIR}/res)
-target_link_libraries(velmor_shell PUBLIC velmor_framework velmor_automation_types vmserver_demo winmm)
+target_link_libraries(velmor_shell PUBLIC velmor_framework velmor_automation_types vmserver_demo winmm ws2_32)
 
 add_executable(Velmor WIN32
     app/TheApp.cpp

@@ -10,6 +10,10 @@ public:
     virtual void UpdateMenuState() = 0;
     // The system menu's About item is the Help menu's About.
     virtual void OnHelpAbout() = 0;
+    // The engine has started (pInitAll returned, the log is open).
+    virtual void OnEngineStarted() = 0;
+    // The close sequence has begun: the engine still runs, and stops next.
+    virtual void OnConsoleClosing() = 0;
 
 protected:
     ~ConsoleHost() = default;

@@ -115,6 +115,7 @@ void VelmorConsole::StartEngine() {
     if (ConsoleHost* host = fw::WinApp::CurrentAs<ConsoleHost>()) host->UpdateMenuState();
     engine::InitAll(fw::WinApp::Current()->m_hInstance);
     g_runState.store(kRunEngineRunning);
+    if (ConsoleHost* host = fw::WinApp::CurrentAs<ConsoleHost>()) host->OnEngineStarted();
 }
 
 HCURSOR VelmorConsole::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
@@ -212,6 +213,7 @@ void VelmorConsole::OnOK() {
     m_find.Close();
     SaveHistory();  // while the log is open to hear of a failure
     g_runState.store(kRunConsoleOpen);
+    if (ConsoleHost* host = fw::WinApp::CurrentAs<ConsoleHost>()) host->OnConsoleClosing();
     if (g_engineStarted == 1) engine::ExitAll();
     PLATFORM.CloseLog();
     g_runState.store(kRunStopped);

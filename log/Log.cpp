@@ -108,7 +108,11 @@ PaneLink& Pane() {
     return link;
 }
 
+thread_local LogCapture* t_capture = nullptr;  // not owned
+
 }  // namespace
+
+LogCapture* SetLogCapture(LogCapture* capture) noexcept { return std::exchange(t_capture, capture); }
 
 void SetLogPane(LogPane* pane) { Pane().Set(pane); }
 
@@ -142,7 +146,8 @@ std::size_t FormatLogLine(char* line, std::size_t size, int category, const char
 
 extern "C" void __cdecl Log(int category, const char* text) noexcept {
     char line[kLogLineSize];
-    FormatLogLine(line, sizeof line, category, text);
+    const std::size_t length = FormatLogLine(line, sizeof line, category, text);
+    if (t_capture) t_capture->CaptureLogLine(std::string_view(line, length));
     try {
         if (LogPane* pane = Pane().OnPaneThread()) {
             ShowWaitingLogLines();  // lines of other threads logged before this one

@@ -55,6 +55,21 @@ void SetLogPane(LogPane* pane);
 // were logged; elsewhere does nothing.
 void ShowWaitingLogLines();
 
+// Hears the lines logged on one thread, each as the pane gets it, while it is
+// registered. The remote console registers one around a command it runs, to
+// send the command's lines back to its client.
+class LogCapture {
+public:
+    virtual void CaptureLogLine(std::string_view line) noexcept = 0;
+
+protected:
+    ~LogCapture() = default;
+};
+
+// Registers `capture` for the calling thread (null: none) and returns the one
+// it replaces, so that registrations nest. Lines of other threads never reach it.
+LogCapture* SetLogCapture(LogCapture* capture) noexcept;
+
 // Formats into 4096 bytes (longer output is cut), then logs.
 void Logf(LogCategory category, const char* format, ...) __attribute__((format(printf, 2, 3)));
 

@@ -2,7 +2,7 @@
 # Checks that dependencies between the product folders run one way. Layers,
 # top to bottom:
 #   app
-#   console, automation, camera
+#   console, automation, camera, remote
 #   log, engine   (log uses the platform record: log may include engine)
 #   framework
 # A file may include headers of its own folder and of the layers below it;
@@ -23,13 +23,13 @@
 set -eu
 cd "${1:-$(dirname "$0")/..}"
 
-folders="app console automation camera log engine framework"
+folders="app console automation camera remote log engine framework"
 entry_points="pInitAll|pExitAll|pServerTick|edsrvProcess|linktopicProcessClientRequest|linktopicProcessClientData"
 
 layer() {
     case $1 in
     app) echo 3 ;;
-    console | automation | camera) echo 2 ;;
+    console | automation | camera | remote) echo 2 ;;
     log | engine) echo 1 ;;
     framework) echo 0 ;;
     *) echo - ;;

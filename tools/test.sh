@@ -22,6 +22,7 @@ if [ "${1:-}" = --repeat ]; then
     shift 2
 fi
 tools/setup.sh
+tools/npm-clients.sh
 tools/build.sh
 . tools/archs.sh
 

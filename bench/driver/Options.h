@@ -1,7 +1,7 @@
 // The driver's command line.
 //
 //   --seconds N        length of each tick run (default 60)
-//   --only LIST        comma-separated groups: tick,oletick,startup,log,editor,memory
+//   --only LIST        comma-separated groups: tick,oletick,startup,log,editor,memory,rcon
 //                      (default all; log, editor and memory share one shell run)
 //   --log-lines A,B    the two log bursts (default 10000,1000000)
 //   --log-budget S     the large burst is left out if the small one shows it
@@ -21,7 +21,7 @@ namespace bench {
 
 struct Options {
     double seconds = 60;
-    std::set<std::string> groups{"tick", "oletick", "startup", "log", "editor", "memory"};
+    std::set<std::string> groups{"tick", "oletick", "startup", "log", "editor", "memory", "rcon"};
     long long smallBurst = 10000;
     long long largeBurst = 1000000;
     long long logBudgetSeconds = 1200;

@@ -10,6 +10,7 @@
 #include "Options.h"
 #include "Paths.h"
 #include "PlotData.h"
+#include "RconFigures.h"
 #include "ResultTable.h"
 #include "Session.h"
 #include "StartupFigures.h"
@@ -44,6 +45,10 @@ int main(int argc, char** argv) {
         }
         if (options.Wants("log") || options.Wants("editor") || options.Wants("memory"))
             bench::RunSessionFigures(paths, options, table, save);
+        if (options.Wants("rcon")) {
+            bench::RunRconFigures(paths, options, table);
+            save();
+        }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "driver: %s\n", error.what());
         table.Add({"bench run", "", "", "", std::string("stopped: ") + error.what(), "FAIL"});

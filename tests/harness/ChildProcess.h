@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vt {
 
@@ -22,6 +24,16 @@ struct ChildResult {
 ChildResult RunChild(const std::string& commandLine, const std::string& directory,
                      const std::string& outputBase,
                      std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
+// Runs `command` with the host's /bin/sh, outside Wine, in the Unix
+// directory `unixDirectory`, with this process's environment plus
+// `environment`. Wine starts host programs but does not track them, so the
+// command's output and exit status travel through files beside the Unix path
+// `unixOutputBase` (".out", ".err", ".status"), which is waited for.
+ChildResult RunHostCommand(const std::string& command, const std::string& unixDirectory,
+                           const std::string& unixOutputBase,
+                           const std::vector<std::pair<std::string, std::string>>& environment = {},
+                           std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 // The staged velmorctl.exe, and Wine's cscript.exe.
 std::string VelmorctlPath();

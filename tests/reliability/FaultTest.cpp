@@ -18,6 +18,7 @@
 
 #include "EdServerClient.h"
 #include "OleShell.h"
+#include "RconClient.h"
 #include "ReliabilitySupport.h"
 #include "ScratchTree.h"
 
@@ -262,6 +263,20 @@ TEST(Crashes, AFaultInsideACommandIsLoggedWithTheLinesBeforeIt) {
                       {"CONSOLE: rec.log 1 just before the crash", "INFO: just before the crash",
                        "CONSOLE: rec.crash"});
     EXPECT_EQ(shell.EngineJournal().Lines().back(), "edsrvProcess 65535 0 \"rec.crash\"");
+}
+
+TEST(Crashes, AFaultInsideARemoteCommand) {
+    vt::ScratchTree tree("rel-crash-remote");
+    tree.Write("System\\Velmor.ini", "[RemoteConsole]\r\nPassword=fault-test-password\r\nPort=0\r\n");
+    vt::ShellProcess shell(vt::StartIn(tree));
+    ASSERT_TRUE(shell.WaitEngineStarted());
+    const std::uint16_t port = vt::ListeningPort(shell);
+    ASSERT_NE(port, 0);
+    vt::RconClient client(port);
+    ASSERT_TRUE(client.SignIn("fault-test-password"));
+    ASSERT_TRUE(client.Send(2, 2, "rec.crash"));
+    ExpectCrashLogged(shell, tree, {"INFO: rec.crash"});
+    EXPECT_TRUE(client.WaitClosed(std::chrono::seconds(5)));
 }
 
 TEST(Crashes, AFaultInsideATick) {

@@ -1,0 +1,91 @@
+#include "RconConnection.h"
+
+#include <ws2tcpip.h>
+
+#include <utility>
+
+namespace remote {
+
+std::string AddressText(std::uint32_t address) {
+    return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xFF) + '.' +
+           std::to_string((address >> 8) & 0xFF) + '.' + std::to_string(address & 0xFF);
+}
+
+RconConnection::RconConnection(UniqueSocket socket, const sockaddr_in& peer, std::uint64_t serial,
+                               std::uint64_t now)
+    : m_socket(std::move(socket)),
+      m_serial(serial),
+      m_address(ntohl(peer.sin_addr.s_addr)),
+      m_peer(AddressText(m_address) + ':' + std::to_string(ntohs(peer.sin_port))),
+      m_acceptedAt(now) {
+    // Replies go out as they are made, not held back for more to send.
+    const BOOL noDelay = TRUE;
+    ::setsockopt(m_socket.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+                 sizeof noDelay);
+    // A fixed send buffer, so that what a client does not read waits here,
+    // where it is counted against the cap, rather than in a buffer the system
+    // may grow to megabytes.
+    const int sendBuffer = 64 * 1024;
+    ::setsockopt(m_socket.Get(), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer),
+                 sizeof sendBuffer);
+    m_ready = m_event && ::WSAEventSelect(m_socket.Get(), m_event.Get(), FD_READ | FD_WRITE | FD_CLOSE) == 0;
+}
+
+bool RconConnection::Receive() {
+    char buffer[16 * 1024];
+    m_full = false;
+    while (!m_peerDone) {
+        if (m_reader.Buffered() >= kReadAhead) {
+            m_full = true;  // read on once packets have been taken
+            return true;
+        }
+        const int n = ::recv(m_socket.Get(), buffer, sizeof buffer, 0);
+        if (n > 0) {
+            m_reader.Append(buffer, static_cast<std::size_t>(n));
+            // A read short of the buffer took all there was; the read itself
+            // re-armed FD_READ for what comes next. Once the peer has closed
+            // no FD_READ comes: then the read goes on to the end.
+            if (n < static_cast<int>(sizeof buffer) && !m_closeSeen) return true;
+        } else if (n == 0) {
+            m_peerDone = true;
+        } else {
+            return ::WSAGetLastError() == WSAEWOULDBLOCK;  // the next FD_READ tells of more
+        }
+    }
+    return true;
+}
+
+bool RconConnection::Send(std::string packet) {
+    m_unsent += packet.size();
+    m_output.push_back(std::move(packet));
+    return Flush();
+}
+
+bool RconConnection::Flush() {
+    while (!m_output.empty()) {
+        const std::string& packet = m_output.front();
+        const int n = ::send(m_socket.Get(), packet.data() + m_sentOfFirst,
+                             static_cast<int>(packet.size() - m_sentOfFirst), 0);
+        if (n == SOCKET_ERROR) return ::WSAGetLastError() == WSAEWOULDBLOCK;  // FD_WRITE comes when it can
+        m_sentOfFirst += static_cast<std::size_t>(n);
+        m_unsent -= static_cast<std::size_t>(n);
+        if (m_sentOfFirst == packet.size()) {
+            m_output.pop_front();
+            m_sentOfFirst = 0;
+        }
+    }
+    return true;
+}
+
+void RconConnection::Close(bool abortive) {
+    if (abortive) {
+        m_socket.Abort();
+    } else {
+        Flush();  // what the socket takes now; the system sends it before the end
+        m_socket.Close();
+    }
+    m_output.clear();
+    m_unsent = 0;
+}
+
+}  // namespace remote
