@@ -66,7 +66,7 @@ bool CommandRunner::Start() {
 
 void CommandRunner::Stop() {
     m_exchange.SetWindow(nullptr, 0);
-    DestroyWindow();
+    if (m_hWnd) ::DestroyWindow(m_hWnd);
 }
 
 void CommandRunner::OnCommandWaiting() {
