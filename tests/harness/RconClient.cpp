@@ -77,7 +77,12 @@ std::string RconClient::Local() const {
 }
 
 RconClient::~RconClient() {
-    if (m_socket != INVALID_SOCKET) ::closesocket(m_socket);
+    if (m_socket == INVALID_SOCKET) return;
+    // Says it is done and waits a moment for the shell to close its side: by
+    // then the shell has let the connection go, and the next client is not
+    // counted against MaxConnections with it.
+    if (!m_ended && ::shutdown(m_socket, SD_SEND) == 0) WaitClosed(std::chrono::seconds(2));
+    ::closesocket(m_socket);
 }
 
 bool RconClient::SendBytes(const std::string& bytes) {
