@@ -86,19 +86,20 @@ std::string Describe(HRESULT hr) {
     return text;
 }
 
-// The editor-call floor, started for the timed calls and ended with them.
+// The editor-call floor, started for the timed calls and ended with them;
+// with `echo`, the floor that also does Exec's echo (floor_comserver -Echo).
 class FloorServer {
 public:
-    explicit FloorServer(const Paths& paths)
-        : m_ready(::CreateEventA(nullptr, TRUE, FALSE, kFloorReadyEvent)),
-          m_server(paths.Floor("floor_comserver"), "-Embedding", paths.benchDir) {
+    FloorServer(const Paths& paths, bool echo)
+        : m_ready(::CreateEventA(nullptr, TRUE, FALSE, echo ? kEchoFloorReadyEvent : kFloorReadyEvent)),
+          m_server(paths.Floor("floor_comserver"), echo ? "-Embedding -Echo" : "-Embedding", paths.benchDir) {
         // The server sets the event once its class is registered as running.
         if (!m_ready.Get() || ::WaitForSingleObject(m_ready.Get(), 30000) != WAIT_OBJECT_0) {
             m_created = CO_E_SERVER_EXEC_FAILURE;
             return;
         }
         m_memory.serverReady = m_server.Memory();
-        m_created = m_client.Create(CLSID_BenchFloorServer);
+        m_created = m_client.Create(echo ? CLSID_BenchEchoFloorServer : CLSID_BenchFloorServer);
         m_memory.serverMade = m_server.Memory();
     }
     ~FloorServer() {
@@ -128,59 +129,76 @@ private:
 EditorCalls::EditorCalls(const CLSID& clsid, const Paths& paths, const Options& options, ResultTable& table)
     : m_created(m_client.Create(clsid)), m_paths(paths), m_options(options), m_table(table) {}
 
+bool EditorCalls::TimeMember(std::size_t index, EditorClient& floor, const std::string& against, bool judged,
+                             std::size_t& shellLength, std::size_t& floorLength) {
+    const Member& member = kMembers[index];
+    const CallArguments args;
+    const int pairs =
+        static_cast<int>(std::max<long long>(kLeastPairs, (m_options.calls + kBlockCalls - 1) / kBlockCalls));
+    HRESULT shellResult = MakeCalls(m_client, member, args, kWarmUpCalls, nullptr, shellLength);
+    HRESULT floorResult = MakeCalls(floor, member, args, kWarmUpCalls, nullptr, floorLength);
+    std::vector<std::vector<double>> shellBlocks(static_cast<std::size_t>(pairs));
+    std::vector<std::vector<double>> floorBlocks(static_cast<std::size_t>(pairs));
+    const int done = SUCCEEDED(shellResult) && SUCCEEDED(floorResult)
+                         ? Alternate(
+                               pairs,
+                               [&](int i) {
+                                   shellResult = MakeCalls(m_client, member, args, kBlockCalls,
+                                                           &shellBlocks[static_cast<std::size_t>(i)], shellLength);
+                                   return SUCCEEDED(shellResult);
+                               },
+                               [&](int i) {
+                                   floorResult = MakeCalls(floor, member, args, kBlockCalls,
+                                                           &floorBlocks[static_cast<std::size_t>(i)], floorLength);
+                                   return SUCCEEDED(floorResult);
+                               })
+                         : 0;
+    m_calls += kWarmUpCalls + static_cast<long long>(done) * kBlockCalls;
+    const std::string figure = std::string(member.figure) + " round trip";
+    if (FAILED(shellResult) || FAILED(floorResult)) {
+        const bool shellFailed = FAILED(shellResult);
+        m_table.Add({figure + against, "", "", "",
+                     (shellFailed ? "shell: " : "floor: ") + Describe(shellFailed ? shellResult : floorResult),
+                     "FAIL"});
+        return false;
+    }
+    PairedFigure median, p99;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(done); ++i) {
+        median.Add(Median(shellBlocks[i]), Median(floorBlocks[i]));
+        p99.Add(Percentile(shellBlocks[i], 99), Percentile(floorBlocks[i], 99));
+    }
+    const double factor = judged ? kFloorFactor : 0;
+    AddPairedRow(m_table, figure + " median" + against + " (us)", median, 0, factor);
+    AddPairedRow(m_table, figure + " p99" + against + " (us)", p99, 0, factor);
+    return true;
+}
+
 void EditorCalls::Timed() {
-    const int pairs = static_cast<int>(std::max<long long>(kLeastPairs, (m_options.calls + kBlockCalls - 1) / kBlockCalls));
-    std::printf("  editor calls, shell and floor in turn: %d blocks of %lld calls of each member on each\n", pairs,
-                kBlockCalls);
+    std::printf("  editor calls, shell and floor in turn: blocks of %lld calls of each member on each\n", kBlockCalls);
     std::fflush(stdout);
     if (FAILED(m_created)) {
         m_table.Add({"editor calls", "", "", "", "no server object: " + Describe(m_created), "FAIL"});
         return;
     }
-    FloorServer floor(m_paths);
-    if (FAILED(floor.Created())) {
-        m_table.Add({"editor calls", "", "", "", "floor: no server object: " + Describe(floor.Created()), "FAIL"});
-        return;
+    FloorServer bare(m_paths, false);
+    FloorServer echo(m_paths, true);
+    for (const FloorServer* floor : {&bare, &echo}) {
+        if (FAILED(floor->Created())) {
+            m_table.Add({"editor calls", "", "", "", "floor: no server object: " + Describe(floor->Created()),
+                         "FAIL"});
+            return;
+        }
     }
-    const CallArguments args;
     std::size_t shellLength = 0;
     std::size_t floorLength = 0;
-    for (const Member& member : kMembers) {
-        HRESULT shellResult = MakeCalls(m_client, member, args, kWarmUpCalls, nullptr, shellLength);
-        HRESULT floorResult = MakeCalls(floor.Client(), member, args, kWarmUpCalls, nullptr, floorLength);
-        std::vector<std::vector<double>> shellBlocks(static_cast<std::size_t>(pairs));
-        std::vector<std::vector<double>> floorBlocks(static_cast<std::size_t>(pairs));
-        const int done = SUCCEEDED(shellResult) && SUCCEEDED(floorResult)
-                             ? Alternate(
-                                   pairs,
-                                   [&](int i) {
-                                       shellResult = MakeCalls(m_client, member, args, kBlockCalls,
-                                                           &shellBlocks[static_cast<std::size_t>(i)], shellLength);
-                                       return SUCCEEDED(shellResult);
-                                   },
-                                   [&](int i) {
-                                       floorResult = MakeCalls(floor.Client(), member, args, kBlockCalls,
-                                                           &floorBlocks[static_cast<std::size_t>(i)], floorLength);
-                                       return SUCCEEDED(floorResult);
-                                   })
-                             : 0;
-        m_calls += kWarmUpCalls + static_cast<long long>(done) * kBlockCalls;
-        if (FAILED(shellResult) || FAILED(floorResult)) {
-            const bool shellFailed = FAILED(shellResult);
-            m_table.Add({std::string(member.figure) + " round trip", "", "", "",
-                         (shellFailed ? "shell: " : "floor: ") + Describe(shellFailed ? shellResult : floorResult),
-                         "FAIL"});
-            continue;
-        }
-        PairedFigure median, p99;
-        for (std::size_t i = 0; i < static_cast<std::size_t>(done); ++i) {
-            median.Add(Median(shellBlocks[i]), Median(floorBlocks[i]));
-            p99.Add(Percentile(shellBlocks[i], 99), Percentile(floorBlocks[i], 99));
-        }
-        AddPairedRow(m_table, std::string(member.figure) + " round trip median (us)", median, 0, kFloorFactor);
-        AddPairedRow(m_table, std::string(member.figure) + " round trip p99 (us)", p99, 0, kFloorFactor);
-    }
-    m_floorMemory = floor.Memory();
+    // Exec is judged against the floor that echoes the command as the shell
+    // does (to a log file and to a window painted after each tick), and shown
+    // against the bare floor; the property calls against the bare floor.
+    TimeMember(0, echo.Client(), "", true, shellLength, floorLength);
+    TimeMember(0, bare.Client(), " against the bare floor", false, shellLength, floorLength);
+    TimeMember(1, bare.Client(), "", true, shellLength, floorLength);
+    TimeMember(2, bare.Client(), "", true, shellLength, floorLength);
+    m_floorMemory = bare.Memory();
     m_table.Add({"GetProp reply length (chars)", std::to_string(shellLength), std::to_string(floorLength), "",
                  std::to_string(kReplyLength), Verdict(shellLength == kReplyLength)});
 }

@@ -4,10 +4,15 @@
 // (floor_comserver), a minimal local server with the same method shapes.
 // Both servers run side by side and take blocks of calls in turn
 // (Interleave.h): each member's median and p99 are judged by the median of
-// the ratios of the blocks' pairs.
+// the ratios of the blocks' pairs. Exec is judged against the floor server
+// that also does Exec's echo as the shell does (floor_comserver -Echo: the
+// line to a log file and to a window painted after each 28 ms tick), and
+// shown against the bare floor.
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 
 #include "Harness.h"
 #include "EditorClient.h"
@@ -42,6 +47,12 @@ public:
     const FloorServerMemory& FloorMemory() const { return m_floorMemory; }
 
 private:
+    // The blocks of one member (0 Exec, 1 GetProp, 2 SetProp) in turn with
+    // `floor`, its rows added ("against" ends their names); false if a call
+    // failed.
+    bool TimeMember(std::size_t index, EditorClient& floor, const std::string& against, bool judged,
+                    std::size_t& shellLength, std::size_t& floorLength);
+
     EditorClient m_client;
     HRESULT m_created;
     const Paths& m_paths;
