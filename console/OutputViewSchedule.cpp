@@ -25,7 +25,7 @@ void OutputView::PaintNow() {
 }
 
 LRESULT OutputView::OnTimer(WPARAM id, LPARAM) {
-    if (id == kDeferredTimerId) m_schedule.TimerFired();
+    if (id == kDeferredTimerId) m_schedule.TimerFired(::GetTickCount());
     return 0;
 }
 

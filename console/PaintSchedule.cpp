@@ -27,7 +27,14 @@ void PaintSchedule::DoDeferredWork(bool scrollBarNow) {
     m_scrollBarNow = false;
 }
 
-void PaintSchedule::TimerFired() {
+void PaintSchedule::TimerFired(DWORD now) {
+    // While flushes still come and there is work, the next flush does it: the
+    // timer puts itself off until a flush timeout after the last flush.
+    const DWORD sinceFlush = now - m_lastFlush;
+    if (sinceFlush < kFlushTimeoutMs && (m_paintDue || m_scrollBarDue)) {
+        m_timerSet = m_view.SetPaintTimer(std::max<DWORD>(kFlushTimeoutMs - sinceFlush, USER_TIMER_MINIMUM));
+        if (m_timerSet) return;
+    }
     m_view.KillPaintTimer();
     m_timerSet = false;
     DoDeferredWork(false);  // a scroll bar not yet due sets the timer again
@@ -38,12 +45,13 @@ void PaintSchedule::Flush(DWORD now) {
     // At most one paint per interval, however often ticks come: every paint
     // takes its share of the processor from the engine and the editor.
     if (now - m_lastPaint >= kRepaintIntervalMs) DoDeferredWork(false);
-    // A pending timer is put off past the next flush, or dropped when nothing
-    // is left; a tick with nothing to show costs no timer call.
-    if (!m_timerSet) return;
-    m_view.KillPaintTimer();
-    m_timerSet = false;
-    if (m_paintDue || m_scrollBarDue) ArmTimer(kFlushTimeoutMs, now);
+    // A pending timer with nothing left to do goes. One with work left stays
+    // as it is: should it fire while flushes still come, it puts itself off.
+    // So a tick between two paints costs no timer call.
+    if (m_timerSet && !m_paintDue && !m_scrollBarDue) {
+        m_view.KillPaintTimer();
+        m_timerSet = false;
+    }
 }
 
 void PaintSchedule::Painted(DWORD now) {

@@ -46,7 +46,9 @@ public:
     // The owner's flush: do the put-off work if a repaint interval has passed,
     // and leave the rest to the next flush, or to the timer if none comes.
     void Flush(DWORD now);
-    void TimerFired();
+    // The timer fired: the put-off work is done, unless flushes still come
+    // (one came within kFlushTimeoutMs), which leave it to the next flush.
+    void TimerFired(DWORD now);
     void Painted(DWORD now);
     // Layout found the scroll bar out of date: true if the view is to set it
     // now; otherwise it lags and the timer will catch it up.

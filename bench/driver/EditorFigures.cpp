@@ -1,11 +1,13 @@
 #include "EditorFigures.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "OleString.h"
 #include "Harness.h"
 #include "EditorClient.h"
 #include "FloorIds.h"
+#include "Interleave.h"
 #include "Qpc.h"
 #include "Stats.h"
 #include "UniqueHandle.h"
@@ -17,22 +19,11 @@ namespace {
 constexpr int kWarmUpCalls = 100;
 constexpr double kFloorFactor = 1.2;
 constexpr std::size_t kReplyLength = 16383;
-
-// Makes `count` timed calls after a few untimed ones; the first failure stops it.
-template <typename Call>
-HRESULT TimeEach(long long count, std::vector<double>& times, Call call) {
-    for (int i = 0; i < kWarmUpCalls; ++i)
-        if (const HRESULT hr = call(); FAILED(hr)) return hr;
-    times.reserve(static_cast<std::size_t>(count));
-    for (long long i = 0; i < count; ++i) {
-        const std::int64_t begin = QpcNow();
-        const HRESULT hr = call();
-        const std::int64_t end = QpcNow();
-        if (FAILED(hr)) return hr;
-        times.push_back(QpcToMicroseconds(end - begin));
-    }
-    return S_OK;
-}
+// Calls of one member in one block: enough that a block's p99 is a rank of
+// its own (the fifth slowest), few enough that the blocks of both servers
+// alternate many times over a run.
+constexpr long long kBlockCalls = 500;
+constexpr int kLeastPairs = 4;
 
 // The arguments every call passes; the engine is told to answer each
 // property request with kReplyLength characters.
@@ -43,18 +34,38 @@ struct CallArguments {
     fw::OleString value{::SysAllocString(L"value")};
 };
 
-CallTimes TimeClient(EditorClient& client, long long count) {
-    const CallArguments args;
-    CallTimes times;
-    HRESULT hr = TimeEach(count, times.execUs, [&] { return client.Exec(args.command.Get()); });
-    if (SUCCEEDED(hr))
-        hr = TimeEach(count, times.getPropUs,
-                      [&] { return client.GetProp(args.first.Get(), args.second.Get(), times.replyLength); });
-    if (SUCCEEDED(hr))
-        hr = TimeEach(count, times.setPropUs,
-                      [&] { return client.SetProp(args.first.Get(), args.second.Get(), args.value.Get()); });
-    times.result = hr;
-    return times;
+// One member's call; the reply's length goes to `length`.
+using MemberCall = HRESULT (*)(EditorClient&, const CallArguments&, std::size_t& length);
+
+struct Member {
+    const char* figure;
+    MemberCall call;
+};
+
+const Member kMembers[] = {
+    {"Exec", [](EditorClient& c, const CallArguments& a, std::size_t&) { return c.Exec(a.command.Get()); }},
+    {"GetProp 16383 chars",
+     [](EditorClient& c, const CallArguments& a, std::size_t& length) {
+         return c.GetProp(a.first.Get(), a.second.Get(), length);
+     }},
+    {"SetProp",
+     [](EditorClient& c, const CallArguments& a, std::size_t&) {
+         return c.SetProp(a.first.Get(), a.second.Get(), a.value.Get());
+     }},
+};
+
+// Makes `count` calls, each timed into `times` when it is given; the first
+// failure stops it.
+HRESULT MakeCalls(EditorClient& client, const Member& member, const CallArguments& args, long long count,
+              std::vector<double>* times, std::size_t& length) {
+    for (long long i = 0; i < count; ++i) {
+        const std::int64_t begin = QpcNow();
+        const HRESULT hr = member.call(client, args, length);
+        const std::int64_t end = QpcNow();
+        if (FAILED(hr)) return hr;
+        if (times) times->push_back(QpcToMicroseconds(end - begin));
+    }
+    return S_OK;
 }
 
 // Property calls in turn, untimed, to bring the number of calls up.
@@ -69,78 +80,127 @@ long long MoreCalls(EditorClient& client, long long count) {
     return count;
 }
 
-void AddRows(ResultTable& table, const std::string& member, const std::vector<double>& shell,
-             const std::vector<double>& floor) {
-    for (double percentile : {50.0, 99.0}) {
-        const double s = Percentile(shell, percentile);
-        const double f = Percentile(floor, percentile);
-        table.Add({member + (percentile == 50 ? " round trip median (us)" : " round trip p99 (us)"), Fixed(s, 0),
-                   Fixed(f, 0), RatioText(s, f), "<= 1.2x floor", Verdict(s <= kFloorFactor * f)});
-    }
-}
-
 std::string Describe(HRESULT hr) {
     char text[32];
     std::snprintf(text, sizeof text, "call failed 0x%08lX", static_cast<unsigned long>(hr));
     return text;
 }
 
+// The editor-call floor, started for the timed calls and ended with them;
+// with `echo`, the floor that also does Exec's echo (floor_comserver -Echo).
+class FloorServer {
+public:
+    FloorServer(const Paths& paths, bool echo)
+        : m_ready(::CreateEventA(nullptr, TRUE, FALSE, echo ? kEchoFloorReadyEvent : kFloorReadyEvent)),
+          m_server(paths.Floor("floor_comserver"), echo ? "-Embedding -Echo" : "-Embedding", paths.benchDir) {
+        // The server sets the event once its class is registered as running.
+        if (!m_ready.Get() || ::WaitForSingleObject(m_ready.Get(), 30000) != WAIT_OBJECT_0) {
+            m_created = CO_E_SERVER_EXEC_FAILURE;
+            return;
+        }
+        m_memory.serverReady = m_server.Memory();
+        m_created = m_client.Create(echo ? CLSID_BenchEchoFloorServer : CLSID_BenchFloorServer);
+        m_memory.serverMade = m_server.Memory();
+    }
+    ~FloorServer() {
+        m_client.Release();
+        m_server.WaitExit(std::chrono::seconds(10));
+    }
+    FloorServer(const FloorServer&) = delete;
+    FloorServer& operator=(const FloorServer&) = delete;
+
+    HRESULT Created() const { return m_created; }
+    EditorClient& Client() { return m_client; }
+    const FloorServerMemory& Memory() {
+        m_memory.serverAfter = m_server.Memory();
+        return m_memory;
+    }
+
+private:
+    fw::UniqueHandle m_ready;
+    Child m_server;
+    EditorClient m_client;
+    HRESULT m_created = S_OK;
+    FloorServerMemory m_memory;
+};
+
 }  // namespace
 
-CallTimes TimeFloorCalls(const Paths& paths, const Options& options) {
-    std::printf("Editor-call floor, %lld calls of each member\n", options.calls);
-    std::fflush(stdout);
-    // The server sets the event once its class is registered as running.
-    const fw::UniqueHandle ready(::CreateEventA(nullptr, TRUE, FALSE, kFloorReadyEvent));
-    Child server(paths.Floor("floor_comserver"), "-Embedding", paths.benchDir);
-    CallTimes times;
-    if (!ready.Get() || ::WaitForSingleObject(ready.Get(), 30000) != WAIT_OBJECT_0) {
-        times.result = CO_E_SERVER_EXEC_FAILURE;
-        return times;
+EditorCalls::EditorCalls(const CLSID& clsid, const Paths& paths, const Options& options, ResultTable& table)
+    : m_created(m_client.Create(clsid)), m_paths(paths), m_options(options), m_table(table) {}
+
+bool EditorCalls::TimeMember(std::size_t index, EditorClient& floor, const std::string& against, bool judged,
+                             std::size_t& shellLength, std::size_t& floorLength) {
+    const Member& member = kMembers[index];
+    const CallArguments args;
+    const int pairs =
+        static_cast<int>(std::max<long long>(kLeastPairs, (m_options.calls + kBlockCalls - 1) / kBlockCalls));
+    HRESULT shellResult = MakeCalls(m_client, member, args, kWarmUpCalls, nullptr, shellLength);
+    HRESULT floorResult = MakeCalls(floor, member, args, kWarmUpCalls, nullptr, floorLength);
+    std::vector<std::vector<double>> shellBlocks(static_cast<std::size_t>(pairs));
+    std::vector<std::vector<double>> floorBlocks(static_cast<std::size_t>(pairs));
+    const int done = SUCCEEDED(shellResult) && SUCCEEDED(floorResult)
+                         ? Alternate(
+                               pairs,
+                               [&](int i) {
+                                   shellResult = MakeCalls(m_client, member, args, kBlockCalls,
+                                                           &shellBlocks[static_cast<std::size_t>(i)], shellLength);
+                                   return SUCCEEDED(shellResult);
+                               },
+                               [&](int i) {
+                                   floorResult = MakeCalls(floor, member, args, kBlockCalls,
+                                                           &floorBlocks[static_cast<std::size_t>(i)], floorLength);
+                                   return SUCCEEDED(floorResult);
+                               })
+                         : 0;
+    m_calls += kWarmUpCalls + static_cast<long long>(done) * kBlockCalls;
+    const std::string figure = std::string(member.figure) + " round trip";
+    if (FAILED(shellResult) || FAILED(floorResult)) {
+        const bool shellFailed = FAILED(shellResult);
+        m_table.Add({figure + against, "", "", "",
+                     (shellFailed ? "shell: " : "floor: ") + Describe(shellFailed ? shellResult : floorResult),
+                     "FAIL"});
+        return false;
     }
-    const MemorySample readyMemory = server.Memory();
-    EditorClient client;
-    if (const HRESULT hr = client.Create(CLSID_BenchFloorServer); FAILED(hr)) {
-        times.result = hr;
-        return times;
+    PairedFigure median, p99;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(done); ++i) {
+        median.Add(Median(shellBlocks[i]), Median(floorBlocks[i]));
+        p99.Add(Percentile(shellBlocks[i], 99), Percentile(floorBlocks[i], 99));
     }
-    const MemorySample made = server.Memory();
-    times = TimeClient(client, options.calls);
-    times.serverReady = readyMemory;
-    times.serverMade = made;
-    times.serverAfter = server.Memory();
-    client.Release();
-    server.WaitExit(std::chrono::seconds(10));
-    return times;
+    const double factor = judged ? kFloorFactor : 0;
+    AddPairedRow(m_table, figure + " median" + against + " (us)", median, 0, factor);
+    AddPairedRow(m_table, figure + " p99" + against + " (us)", p99, 0, factor);
+    return true;
 }
 
-EditorCalls::EditorCalls(const CLSID& clsid, const Options& options, const CallTimes& floor,
-                         ResultTable& table)
-    : m_created(m_client.Create(clsid)), m_options(options), m_floor(floor), m_table(table) {}
-
 void EditorCalls::Timed() {
-    std::printf("  shell editor calls, %lld of each member\n", m_options.calls);
+    std::printf("  editor calls, shell and floor in turn: blocks of %lld calls of each member on each\n", kBlockCalls);
     std::fflush(stdout);
     if (FAILED(m_created)) {
         m_table.Add({"editor calls", "", "", "", "no server object: " + Describe(m_created), "FAIL"});
         return;
     }
-    const CallTimes shell = TimeClient(m_client, m_options.calls);
-    m_calls += static_cast<long long>(shell.execUs.size() + shell.getPropUs.size() + shell.setPropUs.size()) +
-               3 * kWarmUpCalls;
-    if (FAILED(shell.result) || FAILED(m_floor.result)) {
-        const bool shellFailed = FAILED(shell.result);
-        m_table.Add({"editor calls", "", "", "",
-                     (shellFailed ? "shell: " : "floor: ") + Describe(shellFailed ? shell.result : m_floor.result),
-                     "FAIL"});
-        return;
+    FloorServer bare(m_paths, false);
+    FloorServer echo(m_paths, true);
+    for (const FloorServer* floor : {&bare, &echo}) {
+        if (FAILED(floor->Created())) {
+            m_table.Add({"editor calls", "", "", "", "floor: no server object: " + Describe(floor->Created()),
+                         "FAIL"});
+            return;
+        }
     }
-    AddRows(m_table, "Exec", shell.execUs, m_floor.execUs);
-    AddRows(m_table, "GetProp 16383 chars", shell.getPropUs, m_floor.getPropUs);
-    AddRows(m_table, "SetProp", shell.setPropUs, m_floor.setPropUs);
-    m_table.Add({"GetProp reply length (chars)", std::to_string(shell.replyLength),
-                 std::to_string(m_floor.replyLength), "", std::to_string(kReplyLength),
-                 Verdict(shell.replyLength == kReplyLength)});
+    std::size_t shellLength = 0;
+    std::size_t floorLength = 0;
+    // Exec is judged against the floor that echoes the command as the shell
+    // does (to a log file and to a window painted after each tick), and shown
+    // against the bare floor; the property calls against the bare floor.
+    TimeMember(0, echo.Client(), "", true, shellLength, floorLength);
+    TimeMember(0, bare.Client(), " against the bare floor", false, shellLength, floorLength);
+    TimeMember(1, bare.Client(), "", true, shellLength, floorLength);
+    TimeMember(2, bare.Client(), "", true, shellLength, floorLength);
+    m_floorMemory = bare.Memory();
+    m_table.Add({"GetProp reply length (chars)", std::to_string(shellLength), std::to_string(floorLength), "",
+                 std::to_string(kReplyLength), Verdict(shellLength == kReplyLength)});
 }
 
 void EditorCalls::Warm(long long count) {

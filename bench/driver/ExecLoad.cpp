@@ -6,7 +6,9 @@
 namespace bench {
 
 ExecLoad::ExecLoad(const CLSID& clsid)
-    : m_connected(::CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_thread([this, clsid] { Run(clsid); }) {}
+    : m_going(::CreateEventA(nullptr, TRUE, TRUE, nullptr)),
+      m_connected(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      m_thread([this, clsid] { Run(clsid); }) {}
 
 void ExecLoad::Run(CLSID clsid) {
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
@@ -21,6 +23,10 @@ void ExecLoad::Run(CLSID clsid) {
         ::SetEvent(m_connected.Get());
         const fw::OleString command(::SysAllocString(L"bench"));
         while (SUCCEEDED(created) && !m_stop.load(std::memory_order_relaxed)) {
+            if (::WaitForSingleObject(m_going.Get(), 0) != WAIT_OBJECT_0) {
+                ::WaitForSingleObject(m_going.Get(), INFINITE);
+                continue;
+            }
             const HRESULT hr = client.Exec(command.Get());
             if (FAILED(hr)) {
                 m_result = hr;
@@ -37,8 +43,13 @@ bool ExecLoad::WaitConnected(DWORD timeoutMs) {
            SUCCEEDED(m_result.load());
 }
 
+void ExecLoad::Pause() { ::ResetEvent(m_going.Get()); }
+
+void ExecLoad::Resume() { ::SetEvent(m_going.Get()); }
+
 void ExecLoad::Stop() {
     m_stop = true;
+    Resume();
     if (m_thread.joinable()) m_thread.join();
 }
 

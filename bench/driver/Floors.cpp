@@ -60,6 +60,27 @@ std::vector<double> RunTimerFloor(const Paths& paths, double seconds, int busyMs
     return ticks;
 }
 
+TimerFloorRun::TimerFloorRun(const Paths& paths, double seconds, int busyMs)
+    : m_output(OutputPath(paths, "floor-timer-beside-" + std::to_string(busyMs))),
+      m_seconds(seconds),
+      m_child(paths.Floor("floor_timer"),
+              std::to_string(seconds) + " " + std::to_string(busyMs) + " \"" + m_output + "\" absolute",
+              paths.benchDir) {
+    if (!m_child.Started()) std::fprintf(stderr, "driver: cannot start floor_timer\n");
+}
+
+std::vector<double> TimerFloorRun::Ticks() {
+    std::vector<double> ticks;
+    if (!m_child.WaitExit(std::chrono::milliseconds(static_cast<long long>(m_seconds * 1000) + 60000))) {
+        std::fprintf(stderr, "driver: floor_timer did not end in time\n");
+        return ticks;
+    }
+    if (m_child.ExitCode() != 0) return ticks;
+    std::istringstream text(ReadTextFile(m_output));
+    for (double t; text >> t;) ticks.push_back(t);
+    return ticks;
+}
+
 std::optional<double> RunLogFloor(const Paths& paths, const char* mode, long long count, int length) {
     const std::string output = OutputPath(paths, std::string("floor-log-") + mode);
     const std::string arguments = std::string(mode) + " " + std::to_string(count) + " " +

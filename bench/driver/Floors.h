@@ -6,12 +6,29 @@
 #include <string>
 #include <vector>
 
+#include "Harness.h"
 #include "Paths.h"
 
 namespace bench {
 
 // floor_timer: tick start times in microseconds, empty if it failed.
 std::vector<double> RunTimerFloor(const Paths& paths, double seconds, int busyMs);
+
+// floor_timer started to run for `seconds` beside whatever else runs; its
+// tick times, in microseconds of the performance counter (QpcToMicroseconds
+// of QpcNow), are read once it has ended.
+class TimerFloorRun {
+public:
+    TimerFloorRun(const Paths& paths, double seconds, int busyMs);
+    bool Started() const { return m_child.Started(); }
+    // Waits for its end; empty if it failed.
+    std::vector<double> Ticks();
+
+private:
+    std::string m_output;
+    double m_seconds;
+    Child m_child;
+};
 
 // floor_log: microseconds for a burst of `count` lines of `length` characters
 // into the pane ("pane") or a buffered file ("file").

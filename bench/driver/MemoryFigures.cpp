@@ -8,7 +8,7 @@ constexpr double kWarmGrowthLimitKiB = 256;
 
 }  // namespace
 
-void AddMemoryRows(ResultTable& table, const MemoryTimeline& shell, const CallTimes& floor,
+void AddMemoryRows(ResultTable& table, const MemoryTimeline& shell, const FloorServerMemory& floor,
                    const std::string& load, const WarmLoad& sinceWarm) {
     const std::string judged = "private bytes growth from warm, " + std::to_string(sinceWarm.lines) + " lines + " +
                                std::to_string(sinceWarm.calls) + " calls (KiB)";

@@ -35,7 +35,7 @@ struct WarmLoad {
 
 // `load` says what the session did in all; `floor` carries the floor
 // server's memory around the same timed calls.
-void AddMemoryRows(ResultTable& table, const MemoryTimeline& shell, const CallTimes& floor,
+void AddMemoryRows(ResultTable& table, const MemoryTimeline& shell, const FloorServerMemory& floor,
                    const std::string& load, const WarmLoad& sinceWarm);
 
 }  // namespace bench

@@ -1,12 +1,14 @@
 // The driver's command line.
 //
-//   --seconds N        length of each tick run (default 60)
+//   --seconds N        ticks counted on each side of each tick run, in
+//                      alternating windows of 2.8 s (default 60)
 //   --only LIST        comma-separated groups: tick,oletick,startup,log,editor,memory,rcon
 //                      (default all; log, editor and memory share one shell run)
 //   --log-lines A,B    the two log bursts (default 10000,1000000)
 //   --log-budget S     the large burst is left out if the small one shows it
 //                      would take longer than S seconds (default 1200)
-//   --calls N          timed calls of each editor member (default 10000)
+//   --calls N          timed calls of each editor member on each side, in
+//                      alternating blocks of 500 (default 10000)
 //   --total-calls N    editor calls made from the warm point to the memory figure (default 100000)
 //   --cameras N        camera windows opened and closed (default 1000)
 //   --camera-rounds N  rounds of opening and closing them (default 3)

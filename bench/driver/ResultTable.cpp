@@ -10,8 +10,10 @@ namespace bench {
 
 namespace {
 
-std::array<std::string, 6> Cells(const Row& row) {
-    return {row.figure, row.shell, row.floor, row.ratio, row.target, row.verdict};
+constexpr std::size_t kColumns = 7;
+
+std::array<std::string, kColumns> Cells(const Row& row, const std::string& spread) {
+    return {row.figure, row.shell, row.floor, row.ratio, spread, row.target, row.verdict};
 }
 
 std::string CsvField(const std::string& text) {
@@ -31,18 +33,18 @@ void ResultTable::Pending(const std::string& figure, const std::string& why) {
 }
 
 std::string ResultTable::Text() const {
-    const Row header{"figure", "shell", "floor", "ratio", "target", "verdict"};
-    std::array<std::size_t, 6> widths{};
-    auto measure = [&widths](const Row& row) {
-        const auto cells = Cells(row);
+    const Entry header{{"figure", "shell", "floor", "ratio", "target", "verdict"}, "ratio IQR"};
+    std::array<std::size_t, kColumns> widths{};
+    auto measure = [&widths](const Entry& entry) {
+        const auto cells = Cells(entry.row, entry.spread);
         for (std::size_t i = 0; i < cells.size(); ++i) widths[i] = std::max(widths[i], cells[i].size());
     };
     measure(header);
-    for (const Row& row : m_rows) measure(row);
+    for (const Entry& entry : m_rows) measure(entry);
 
     std::string text;
-    auto line = [&text, &widths](const Row& row) {
-        const auto cells = Cells(row);
+    auto line = [&text, &widths](const Entry& entry) {
+        const auto cells = Cells(entry.row, entry.spread);
         for (std::size_t i = 0; i < cells.size(); ++i) {
             text += cells[i];
             if (i + 1 < cells.size()) text += std::string(widths[i] - cells[i].size() + 2, ' ');
@@ -53,14 +55,14 @@ std::string ResultTable::Text() const {
     std::size_t total = 0;
     for (std::size_t w : widths) total += w + 2;
     text += std::string(total - 2, '-') + '\n';
-    for (const Row& row : m_rows) line(row);
+    for (const Entry& entry : m_rows) line(entry);
     return text;
 }
 
 bool ResultTable::WriteCsv(const std::string& path) const {
-    std::string csv = "figure,shell,floor,ratio,target,verdict\n";
-    for (const Row& row : m_rows) {
-        const auto cells = Cells(row);
+    std::string csv = "figure,shell,floor,ratio,spread,target,verdict\n";
+    for (const Entry& entry : m_rows) {
+        const auto cells = Cells(entry.row, entry.spread);
         for (std::size_t i = 0; i < cells.size(); ++i) {
             csv += CsvField(cells[i]);
             csv += i + 1 < cells.size() ? ',' : '\n';

@@ -1,5 +1,7 @@
 // The bench's results: one row per figure, printed as a table and written as
-// CSV with the columns figure, shell, floor, ratio, target, verdict.
+// CSV with the columns figure, shell, floor, ratio, spread, target, verdict.
+// The spread is that of the ratios of interleaved pairs (Interleave.h), for
+// the figures measured that way.
 #pragma once
 
 #include <optional>
@@ -19,16 +21,19 @@ struct Row {
 
 class ResultTable {
 public:
-    void Add(Row row) { m_rows.push_back(std::move(row)); }
+    void Add(Row row, std::string spread = "") { m_rows.push_back({std::move(row), std::move(spread)}); }
     // A figure that could not be measured in this run, and why.
     void Pending(const std::string& figure, const std::string& why);
 
-    const std::vector<Row>& Rows() const { return m_rows; }
     std::string Text() const;
     bool WriteCsv(const std::string& path) const;
 
 private:
-    std::vector<Row> m_rows;
+    struct Entry {
+        Row row;
+        std::string spread;
+    };
+    std::vector<Entry> m_rows;
 };
 
 // Number formatting for the cells.

@@ -57,7 +57,6 @@ void RunSessionFigures(const Paths& paths, const Options& options, ResultTable& 
     if (wantCalls && !automation) table.Pending("editor calls", why);
 
     const LogFloors logFloors = options.Wants("log") ? RunLogFloors(paths, options) : LogFloors{};
-    const CallTimes callFloor = automation ? TimeFloorCalls(paths, options) : CallTimes{};
 
     std::printf("Shell session\n");
     std::fflush(stdout);
@@ -78,7 +77,7 @@ void RunSessionFigures(const Paths& paths, const Options& options, ResultTable& 
     if (wantLog) bursts.Small();
     memory.afterBurst = shell.Memory();
     std::optional<EditorCalls> calls;
-    if (automation) calls.emplace(clsid, options, callFloor, table);
+    if (automation) calls.emplace(clsid, paths, options, table);
     memory.beforeCalls = shell.Memory();
     if (calls) calls->Warm(kWarmCalls);
     memory.warm = ReadWhenThreadsRest(shell);
@@ -88,6 +87,7 @@ void RunSessionFigures(const Paths& paths, const Options& options, ResultTable& 
     if (calls) calls->Rest();
     memory.end = ReadWhenThreadsRest(shell);
     const long long callCount = calls ? calls->Calls() : 0;
+    const FloorServerMemory callFloor = calls ? calls->FloorMemory() : FloorServerMemory{};
     WarmLoad sinceWarm{bursts.Lines() - linesAtWarm, calls ? calls->CallsSinceWarm() : 0, options.largeBurst,
                        options.totalCalls};
     calls.reset();  // released while the shell still runs

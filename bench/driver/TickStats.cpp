@@ -54,4 +54,35 @@ TickStats ComputeTickStats(const std::vector<double>& microseconds, double settl
     return stats;
 }
 
+TickStats PoolWindows(const std::vector<std::vector<double>>& windows) {
+    TickStats pooled;
+    double origin = 0;
+    bool first = true;
+    double spanMs = 0;
+    std::vector<double> errors;
+    for (const std::vector<double>& window : windows) {
+        const TickStats one = ComputeTickStats(window, 0);
+        if (one.ticks < 2) continue;
+        if (first) origin = window.front();
+        first = false;
+        pooled.ticks += one.ticks;
+        spanMs += one.seconds * 1000;
+        pooled.driftMs += one.driftMs;
+        pooled.lost += one.lost;
+        for (std::size_t i = 0; i < one.intervalsMs.size(); ++i) {
+            pooled.intervalsMs.push_back(one.intervalsMs[i]);
+            pooled.atSeconds.push_back((window.front() - origin) / 1e6 + one.atSeconds[i]);
+            errors.push_back(std::fabs(one.intervalsMs[i] - kTickPeriodMs));
+        }
+    }
+    if (pooled.intervalsMs.empty()) return pooled;
+    pooled.seconds = spanMs / 1000;
+    pooled.rate = static_cast<double>(pooled.intervalsMs.size()) / pooled.seconds;
+    pooled.medianMs = Median(pooled.intervalsMs);
+    pooled.p99Ms = Percentile(pooled.intervalsMs, 99);
+    pooled.maxMs = Maximum(pooled.intervalsMs);
+    pooled.p99ErrorMs = Percentile(errors, 99);
+    return pooled;
+}
+
 }  // namespace bench

@@ -26,4 +26,10 @@ struct TickStats {
 // `settleSeconds` are left out: the start of a program is not its pace.
 TickStats ComputeTickStats(const std::vector<double>& microseconds, double settleSeconds);
 
+// The figures of several windows of one run taken together: the intervals
+// within each window (none across the gaps between them), timed from the
+// first window's first tick; the drift and the ticks lost are the windows'
+// sums.
+TickStats PoolWindows(const std::vector<std::vector<double>>& windows);
+
 }  // namespace bench

@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "EchoLog.h"
 #include "FloorIds.h"
 #include "ServerLock.h"
 
@@ -121,6 +122,7 @@ HRESULT FloorObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* par
             }
         }
         if (result) ::VariantInit(result);
+        if (id == kFloorExec) EchoLine(texts[0]);
         if (id == kFloorGetProp && result) {
             V_VT(result) = VT_BSTR;
             if (!(V_BSTR(result) = ReplyString())) return E_OUTOFMEMORY;

@@ -1,7 +1,8 @@
 // The floor's automation object: a hand-written IDispatch with the three
 // members of the shell's editor server that the bench times. The strings are
 // converted to and from 8-bit text as the shell converts them for the engine,
-// and nothing else is done with them.
+// and nothing else is done with them, but for Exec's echo when the server
+// runs with it (EchoLog.h).
 #pragma once
 
 #include <windows.h>

@@ -2,12 +2,18 @@
 // class factory as running, serves calls on its apartment thread through a
 // message loop, as the shell's GUI thread does, and ends when its last object
 // is released (or after a minute without any). Once registered it sets the
-// event kFloorReadyEvent, if its starter made one.
+// event kFloorReadyEvent, if its starter made one. With -Echo it also does
+// the echo of Exec that the shell does (EchoLog.h), into floor-echo.log in
+// its current directory, and registers as CLSID_BenchEchoFloorServer, setting
+// kEchoFloorReadyEvent.
 //
-// usage: floor_comserver -Embedding
+// usage: floor_comserver -Embedding [-Echo]
 #include <windows.h>
 #include <objbase.h>
 
+#include <cstring>
+
+#include "EchoLog.h"
 #include "FloorFactory.h"
 #include "FloorIds.h"
 #include "ServerLock.h"
@@ -28,13 +34,19 @@ void CALLBACK IdleTimeout(HWND, UINT, UINT_PTR timer, DWORD) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    const bool echo = __argc > 2 && std::strcmp(__argv[2], "-Echo") == 0;
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    if (echo && !floor_server::StartEchoLog(instance, "floor-echo.log")) {
+        floor_server::StopEchoLog();
+        ::CoUninitialize();
+        return 1;
+    }
     DWORD cookie = 0;
     int status = 1;
-    if (SUCCEEDED(::CoRegisterClassObject(CLSID_BenchFloorServer, &g_factory, CLSCTX_LOCAL_SERVER,
-                                          REGCLS_MULTIPLEUSE, &cookie))) {
-        if (HANDLE ready = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, kFloorReadyEvent)) {
+    if (SUCCEEDED(::CoRegisterClassObject(echo ? CLSID_BenchEchoFloorServer : CLSID_BenchFloorServer, &g_factory,
+                                          CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie))) {
+        if (HANDLE ready = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, echo ? kEchoFloorReadyEvent : kFloorReadyEvent)) {
             ::SetEvent(ready);
             ::CloseHandle(ready);
         }
@@ -47,6 +59,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         ::CoRevokeClassObject(cookie);
         status = 0;
     }
+    floor_server::StopEchoLog();
     ::CoUninitialize();
     return status;
 }

@@ -62,7 +62,7 @@ public:
         const DWORD end = now + ms;
         while (timerDue && *timerDue - now <= end - now) {
             now = *timerDue;
-            schedule.TimerFired();
+            schedule.TimerFired(now);
         }
         now = end;
     }

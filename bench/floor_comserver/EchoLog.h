@@ -1,0 +1,23 @@
+// The work the shell's Exec does besides calling the engine, for the floor
+// that judges Exec: the command's echo line ("INFO: " and the text, cut at
+// 255 characters) appended to a buffered log file and to a window that keeps
+// the last 301 lines (past 300 the first 100 go) and paints them right after
+// a tick of a 28 ms multimedia timer, at most once per 40 ms, as the shell's
+// console paints its pane after each engine tick.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace floor_server {
+
+// Opens the log file at `path`, makes the window and starts the timer; false
+// if any of them failed.
+bool StartEchoLog(HINSTANCE instance, const char* path);
+// Stops the timer, closes the window and the file.
+void StopEchoLog();
+// The echo of one command; nothing unless the echo log was started.
+void EchoLine(const std::string& text);
+
+}  // namespace floor_server
