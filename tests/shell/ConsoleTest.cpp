@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ShellProcess.h"
+#include "ShellWindows.h"
 #include "ShellTestSupport.h"
 
 namespace {
@@ -426,7 +427,6 @@ TEST(Console, AboutItemOfTheSystemMenuOpensTheAboutTopicAndNoDialog) {
 // The real viewer on the built help file: each Help item of the console and
 // a camera's About open their topic.
 TEST(Console, HelpItemsOpenTheirTopicsInTheHelpViewer) {
-    constexpr UINT kNewCamera = 32784;
     constexpr UINT kHelpTopics = 32782, kHelpAbout = 32783, kHelpOrdering = 32790;
     ASSERT_EQ(::FindWindowA("MS_WINHELP", nullptr), nullptr) << "a help viewer is already running";
     ScratchTree tree("console-help-viewer");
@@ -442,13 +442,8 @@ TEST(Console, HelpItemsOpenTheirTopicsInTheHelpViewer) {
     ExpectHelpTopicOpens(shell, "About", "About Velmor", choose(console, kHelpAbout));
     ExpectHelpTopicOpens(shell, "Ordering", "Ordering Velmor", choose(console, kHelpOrdering));
 
-    ::PostMessageA(console, WM_COMMAND, MAKEWPARAM(kNewCamera, 0), 0);
-    HWND camera = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        for (HWND window : TopLevelWindows(shell.Id()))
-            if (WindowText(window) == "Velmor Camera" && ::IsWindowVisible(window)) camera = window;
-        return camera != nullptr;
-    })) << "no camera opened";
+    HWND camera = vt::NewCamera(shell);
+    ASSERT_NE(camera, nullptr) << "no camera opened";
     ExpectHelpTopicOpens(shell, "camera's About", "About Velmor", choose(camera, kHelpAbout));
 
     ASSERT_TRUE(shell.Close());
@@ -531,7 +526,6 @@ private:
 };
 
 TEST(Console, HelpItemsOfTheConsoleAndOfACameraAskForTheirTopicsOwnedByTheConsole) {
-    constexpr UINT kNewCamera = 32784;
     constexpr UINT kHelpTopics = 32782, kHelpAbout = 32783, kHelpOrdering = 32790;
     constexpr UINT kOrderNow = 32791, kWebSite = 32792;
     ASSERT_EQ(::FindWindowA("MS_WINHELP", nullptr), nullptr) << "a help viewer is already running";
@@ -541,13 +535,8 @@ TEST(Console, HelpItemsOfTheConsoleAndOfACameraAskForTheirTopicsOwnedByTheConsol
     ShellProcess shell(tree);
     ASSERT_TRUE(shell.WaitEngineStarted());
     HWND console = shell.Console();
-    ::PostMessageA(console, WM_COMMAND, MAKEWPARAM(kNewCamera, 0), 0);
-    HWND camera = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        for (HWND window : TopLevelWindows(shell.Id()))
-            if (WindowText(window) == "Velmor Camera" && ::IsWindowVisible(window)) camera = window;
-        return camera != nullptr;
-    })) << "no camera opened";
+    HWND camera = vt::NewCamera(shell);
+    ASSERT_NE(camera, nullptr) << "no camera opened";
 
     struct Topic {
         UINT item;
