@@ -11,20 +11,12 @@
 #include "ShellProcess.h"
 #include "ShellWindows.h"
 #include "log/LogBanner.h"
+#include "res/resource.h"
 
 namespace {
 
 using vt::ScratchTree;
 using vt::ShellProcess;
-
-constexpr UINT kLogOpen = 32779;
-constexpr UINT kLogClose = 32780;
-constexpr UINT kAlwaysOnTop = 32785;
-constexpr UINT kEditCopy = 57634;
-constexpr UINT kEditPaste = 57637;
-constexpr int kOutputPane = 1000;
-constexpr int kCommandLine = 1006;
-constexpr int kExecuteButton = 1007;
 
 bool Grayed(unsigned state) { return (state & MF_GRAYED) != 0; }
 bool Enabled(unsigned state) { return (state & (MF_GRAYED | MF_DISABLED)) == 0; }
@@ -84,10 +76,10 @@ TEST_F(ConsoleMenu, CloseLogThenOpenLogStartsTheFileAnew) {
     HWND console = shell.Console();
     shell.Command("rec.log 1 first session");
     std::vector<vt::MenuItem> menus = vt::ReadMenus(shell);
-    EXPECT_TRUE(Grayed(vt::ItemState(menus, console, kLogOpen)));
-    EXPECT_TRUE(Enabled(vt::ItemState(menus, console, kLogClose)));
+    EXPECT_TRUE(Grayed(vt::ItemState(menus, console, ID_LOG_OPEN)));
+    EXPECT_TRUE(Enabled(vt::ItemState(menus, console, ID_LOG_CLOSE)));
 
-    shell.MenuCommand(kLogClose);
+    shell.MenuCommand(ID_LOG_CLOSE);
     std::vector<std::string> lines = LinesAfterBanner(tree.Read("System\\Velmor.log"));
     ASSERT_GE(lines.size(), 3u);
     EXPECT_TRUE(StartsWith(lines.front(), "INFO: Log file open, "));
@@ -95,20 +87,20 @@ TEST_F(ConsoleMenu, CloseLogThenOpenLogStartsTheFileAnew) {
     EXPECT_TRUE(StartsWith(lines.back(), "INFO: Log file closed, ")) << lines.back();
 
     menus = vt::ReadMenus(shell);
-    EXPECT_TRUE(Enabled(vt::ItemState(menus, console, kLogOpen)));
-    EXPECT_TRUE(Grayed(vt::ItemState(menus, console, kLogClose)));
+    EXPECT_TRUE(Enabled(vt::ItemState(menus, console, ID_LOG_OPEN)));
+    EXPECT_TRUE(Grayed(vt::ItemState(menus, console, ID_LOG_CLOSE)));
     // Lines logged while the file is closed reach the pane only.
     EXPECT_NE(shell.PaneText().find("CONSOLE: rec.window "), std::string::npos);
 
-    shell.MenuCommand(kLogOpen);
+    shell.MenuCommand(ID_LOG_OPEN);
     menus = vt::ReadMenus(shell);
-    EXPECT_TRUE(Grayed(vt::ItemState(menus, console, kLogOpen)));
-    EXPECT_TRUE(Enabled(vt::ItemState(menus, console, kLogClose)));
+    EXPECT_TRUE(Grayed(vt::ItemState(menus, console, ID_LOG_OPEN)));
+    EXPECT_TRUE(Enabled(vt::ItemState(menus, console, ID_LOG_CLOSE)));
 
     // Closed again to read it: the new file holds the banner, its opening
     // line, the one command echoed since, and its closing line; nothing of
     // the first file.
-    shell.MenuCommand(kLogClose);
+    shell.MenuCommand(ID_LOG_CLOSE);
     lines = LinesAfterBanner(tree.Read("System\\Velmor.log"));
     ASSERT_EQ(lines.size(), 3u) << tree.Read("System\\Velmor.log");
     EXPECT_TRUE(StartsWith(lines[0], "INFO: Log file open, ")) << lines[0];
@@ -120,15 +112,15 @@ TEST_F(ConsoleMenu, AlwaysOnTopTwiceEntersAndLeavesTheTopmostBand) {
     HWND console = shell.Console();
     const RECT before = vt::WindowRect(console);
     EXPECT_FALSE(vt::IsTopmost(console));
-    EXPECT_FALSE(Checked(vt::ItemState(vt::ReadMenus(shell), console, kAlwaysOnTop)));
+    EXPECT_FALSE(Checked(vt::ItemState(vt::ReadMenus(shell), console, ID_WINDOW_ALWAYS_ON_TOP)));
 
-    shell.MenuCommand(kAlwaysOnTop);
+    shell.MenuCommand(ID_WINDOW_ALWAYS_ON_TOP);
     EXPECT_TRUE(vt::IsTopmost(console));
-    EXPECT_TRUE(Checked(vt::ItemState(vt::ReadMenus(shell), console, kAlwaysOnTop)));
+    EXPECT_TRUE(Checked(vt::ItemState(vt::ReadMenus(shell), console, ID_WINDOW_ALWAYS_ON_TOP)));
 
-    shell.MenuCommand(kAlwaysOnTop);
+    shell.MenuCommand(ID_WINDOW_ALWAYS_ON_TOP);
     EXPECT_FALSE(vt::IsTopmost(console));
-    EXPECT_FALSE(Checked(vt::ItemState(vt::ReadMenus(shell), console, kAlwaysOnTop)));
+    EXPECT_FALSE(Checked(vt::ItemState(vt::ReadMenus(shell), console, ID_WINDOW_ALWAYS_ON_TOP)));
 
     const RECT after = vt::WindowRect(console);
     EXPECT_TRUE(EqualRect(&before, &after)) << "the console moved or changed size";
@@ -136,8 +128,8 @@ TEST_F(ConsoleMenu, AlwaysOnTopTwiceEntersAndLeavesTheTopmostBand) {
 
 TEST_F(ConsoleMenu, CopyTakesThePaneSelectionAfterTheFocusMovedToTheButton) {
     shell.Command("rec.log 1 copy me please");
-    HWND pane = shell.Control(kOutputPane);
-    HWND button = shell.Control(kExecuteButton);
+    HWND pane = shell.Control(IDC_OUTPUT);
+    HWND button = shell.Control(IDC_EXECUTE);
 
     ASSERT_TRUE(vt::ClickText(pane));
     const std::string wanted = "INFO: copy me please";
@@ -152,7 +144,7 @@ TEST_F(ConsoleMenu, CopyTakesThePaneSelectionAfterTheFocusMovedToTheButton) {
     // Another program holds the clipboard when Copy comes and lets it go a
     // moment later, as clipboard viewers do: the copy still lands.
     ASSERT_TRUE(::OpenClipboard(nullptr));
-    ::PostMessageA(shell.Console(), WM_COMMAND, kEditCopy, 0);
+    ::PostMessageA(shell.Console(), WM_COMMAND, ID_EDIT_COPY, 0);
     ::Sleep(100);
     ::CloseClipboard();
     EXPECT_TRUE(vt::WaitUntil([&] { return vt::ClipboardText() == wanted; })) << vt::ClipboardText();
@@ -160,18 +152,18 @@ TEST_F(ConsoleMenu, CopyTakesThePaneSelectionAfterTheFocusMovedToTheButton) {
 
 TEST_F(ConsoleMenu, PasteGoesIntoTheCommandLineButNotIntoThePane) {
     ASSERT_TRUE(vt::SetClipboardText("pasted words"));
-    HWND commandLine = shell.Control(kCommandLine);
-    HWND pane = shell.Control(kOutputPane);
+    HWND commandLine = shell.Control(IDC_COMMAND_LINE);
+    HWND pane = shell.Control(IDC_OUTPUT);
 
     vt::Click(commandLine);
     ASSERT_TRUE(vt::WaitForFocus(commandLine));
-    shell.MenuCommand(kEditPaste);
+    shell.MenuCommand(ID_EDIT_PASTE);
     EXPECT_EQ(shell.CommandLineText(), "pasted words");
 
     vt::Click(pane);
     ASSERT_TRUE(vt::WaitForFocus(pane));
     const std::string before = shell.PaneText();
-    shell.MenuCommand(kEditPaste);
+    shell.MenuCommand(ID_EDIT_PASTE);
     EXPECT_EQ(shell.PaneText(), before);
     EXPECT_EQ(shell.CommandLineText(), "pasted words");
 }

@@ -15,16 +15,11 @@
 #include "ShellProcess.h"
 #include "ShellWindows.h"
 #include "ShellTestSupport.h"
+#include "res/resource.h"
 
 namespace {
 
 using namespace vt;
-
-constexpr int kOutput = 1000;
-constexpr int kCommandLine = 1006;
-constexpr int kExecute = 1007;
-constexpr UINT kFileExit = 32775;
-constexpr UINT kAboutItem = 16;
 
 TEST(Console, TypedCommandIsTrimmedEchoedThenHandedToTheEngine) {
     ScratchTree tree("console-typed");
@@ -74,10 +69,10 @@ TEST(Console, OnlyBlanksAreNeitherEchoedNorExecutedButCleared) {
     EXPECT_TRUE(WaitUntil([&] { return shell.CommandLineText().empty(); }));
 
     // A click on "!" with blanks.
-    HWND commandLine = shell.Control(kCommandLine);
+    HWND commandLine = shell.Control(IDC_COMMAND_LINE);
     ::SendMessageA(commandLine, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("  \t "));
     ASSERT_EQ(shell.CommandLineText(), "  \t ");
-    ::SendMessageA(shell.Control(kExecute), BM_CLICK, 0, 0);
+    ::SendMessageA(shell.Control(IDC_EXECUTE), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return shell.CommandLineText().empty(); }));
 
     // Both were handled before the next command, which is the only one the
@@ -94,9 +89,9 @@ TEST(Console, ClickOnTheButtonRunsTheCommandLine) {
     ScratchTree tree("console-click");
     ShellProcess shell(tree);
     ASSERT_TRUE(shell.WaitEngineStarted());
-    ::SendMessageA(shell.Control(kCommandLine), WM_SETTEXT, 0,
+    ::SendMessageA(shell.Control(IDC_COMMAND_LINE), WM_SETTEXT, 0,
                    reinterpret_cast<LPARAM>(" rec.journal clicked "));
-    ::SendMessageA(shell.Control(kExecute), BM_CLICK, 0, 0);
+    ::SendMessageA(shell.Control(IDC_EXECUTE), BM_CLICK, 0, 0);
     EXPECT_TRUE(shell.EngineJournal().WaitFor("note clicked"));
     EXPECT_TRUE(shell.EngineJournal().Contains("edsrvProcess 65535 0 \"rec.journal clicked\""));
     EXPECT_TRUE(WaitUntil([&] { return shell.CommandLineText().empty(); }));
@@ -129,7 +124,7 @@ TEST(Console, PaneKeepsAtMost301LinesTrimming100AtATime) {
     ScratchTree tree("console-pane");
     ShellProcess shell(tree);
     ASSERT_TRUE(shell.WaitEngineStarted());
-    HWND pane = shell.Control(kOutput);
+    HWND pane = shell.Control(IDC_OUTPUT);
 
     // The first message: an empty first line, then the line and one blank.
     std::string text = shell.PaneText();
@@ -185,7 +180,7 @@ TEST(Console, EscapeAndPlainCloseRequestsLeaveTheConsoleOpen) {
     ASSERT_TRUE(shell.WaitEngineStarted());
     HWND console = shell.Console();
 
-    for (int id : {kOutput, kCommandLine}) {
+    for (int id : {IDC_OUTPUT, IDC_COMMAND_LINE}) {
         ::PostMessageA(shell.Control(id), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
         ::PostMessageA(shell.Control(id), WM_KEYUP, VK_ESCAPE, 0xC0010001);
     }
@@ -236,20 +231,16 @@ long MenuState(Journal& journal, int id) {
     return -1;
 }
 
-constexpr int kLogOpen = 32779;
-constexpr int kLogClose = 32780;
-constexpr int kAlwaysOnTop = 32785;
-
 TEST(Console, FirstPaintOpensTheLogAndSetsTheLogMenuBeforeTheEngineStarts) {
     ScratchTree tree("console-first-paint");
     tree.Write("System\\recorder.cmds", "rec.window\nrec.dump record.bin\nrec.journal seen\n");
     ShellProcess shell(tree);
     ASSERT_TRUE(shell.EngineJournal().WaitFor("note seen"));
     Journal& journal = shell.EngineJournal();
-    ASSERT_NE(MenuState(journal, kLogOpen), -1) << "the menu was not journaled";
-    EXPECT_EQ(MenuState(journal, kLogOpen) & MF_GRAYED, MF_GRAYED);
-    EXPECT_EQ(MenuState(journal, kLogClose), 0);
-    EXPECT_EQ(MenuState(journal, kAlwaysOnTop) & MF_CHECKED, 0);
+    ASSERT_NE(MenuState(journal, ID_LOG_OPEN), -1) << "the menu was not journaled";
+    EXPECT_EQ(MenuState(journal, ID_LOG_OPEN) & MF_GRAYED, MF_GRAYED);
+    EXPECT_EQ(MenuState(journal, ID_LOG_CLOSE), 0);
+    EXPECT_EQ(MenuState(journal, ID_WINDOW_ALWAYS_ON_TOP) & MF_CHECKED, 0);
     const RecordDump dump(tree.Read("System\\record.bin"));
     ASSERT_TRUE(dump.Complete());
     EXPECT_NE(dump.Pointer(record::kLogFile), 0u);
@@ -264,9 +255,9 @@ TEST(Console, FirstPaintWhoseLogCannotOpenStartsTheEngineAllTheSame) {
     ShellProcess shell(tree);
     ASSERT_TRUE(shell.EngineJournal().WaitFor("note seen"));
     Journal& journal = shell.EngineJournal();
-    ASSERT_NE(MenuState(journal, kLogClose), -1) << "the menu was not journaled";
-    EXPECT_EQ(MenuState(journal, kLogOpen), 0);
-    EXPECT_EQ(MenuState(journal, kLogClose) & MF_GRAYED, MF_GRAYED);
+    ASSERT_NE(MenuState(journal, ID_LOG_CLOSE), -1) << "the menu was not journaled";
+    EXPECT_EQ(MenuState(journal, ID_LOG_OPEN), 0);
+    EXPECT_EQ(MenuState(journal, ID_LOG_CLOSE) & MF_GRAYED, MF_GRAYED);
     const RecordDump dump(tree.Read("System\\record.bin"));
     ASSERT_TRUE(dump.Complete());
     EXPECT_EQ(dump.Pointer(record::kLogFile), 0u);
@@ -415,7 +406,7 @@ TEST(Console, AboutItemOfTheSystemMenuOpensTheAboutTopicAndNoDialog) {
 
     // The command itself.
     ExpectHelpTopicOpens(shell, "system command", "About Velmor",
-                         [&] { ::PostMessageA(shell.Console(), WM_SYSCOMMAND, kAboutItem, 0); });
+                         [&] { ::PostMessageA(shell.Console(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0); });
     // The last item of the system menu, chosen with End and Enter.
     ExpectHelpTopicOpens(shell, "system menu", "About Velmor", [&] {
         KeysInSystemMenu(shell, {{WM_KEYDOWN, VK_END}, {WM_KEYDOWN, VK_RETURN}});
@@ -427,7 +418,6 @@ TEST(Console, AboutItemOfTheSystemMenuOpensTheAboutTopicAndNoDialog) {
 // The real viewer on the built help file: each Help item of the console and
 // a camera's About open their topic.
 TEST(Console, HelpItemsOpenTheirTopicsInTheHelpViewer) {
-    constexpr UINT kHelpTopics = 32782, kHelpAbout = 32783, kHelpOrdering = 32790;
     ASSERT_EQ(::FindWindowA("MS_WINHELP", nullptr), nullptr) << "a help viewer is already running";
     ScratchTree tree("console-help-viewer");
     tree.AddHelp();
@@ -438,13 +428,13 @@ TEST(Console, HelpItemsOpenTheirTopicsInTheHelpViewer) {
         return [=] { ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(item, 0), 0); };
     };
 
-    ExpectHelpTopicOpens(shell, "Help topics", "Velmor Help", choose(console, kHelpTopics));
-    ExpectHelpTopicOpens(shell, "About", "About Velmor", choose(console, kHelpAbout));
-    ExpectHelpTopicOpens(shell, "Ordering", "Ordering Velmor", choose(console, kHelpOrdering));
+    ExpectHelpTopicOpens(shell, "Help topics", "Velmor Help", choose(console, ID_HELP_TOPICS));
+    ExpectHelpTopicOpens(shell, "About", "About Velmor", choose(console, ID_HELP_ABOUT));
+    ExpectHelpTopicOpens(shell, "Ordering", "Ordering Velmor", choose(console, ID_HELP_ORDERING));
 
     HWND camera = vt::NewCamera(shell);
     ASSERT_NE(camera, nullptr) << "no camera opened";
-    ExpectHelpTopicOpens(shell, "camera's About", "About Velmor", choose(camera, kHelpAbout));
+    ExpectHelpTopicOpens(shell, "camera's About", "About Velmor", choose(camera, ID_HELP_ABOUT));
 
     ASSERT_TRUE(shell.Close());
 }
@@ -526,8 +516,6 @@ private:
 };
 
 TEST(Console, HelpItemsOfTheConsoleAndOfACameraAskForTheirTopicsOwnedByTheConsole) {
-    constexpr UINT kHelpTopics = 32782, kHelpAbout = 32783, kHelpOrdering = 32790;
-    constexpr UINT kOrderNow = 32791, kWebSite = 32792;
     ASSERT_EQ(::FindWindowA("MS_WINHELP", nullptr), nullptr) << "a help viewer is already running";
     HelpViewerStandIn viewer;
     ASSERT_TRUE(viewer.Ready());
@@ -543,15 +531,15 @@ TEST(Console, HelpItemsOfTheConsoleAndOfACameraAskForTheirTopicsOwnedByTheConsol
         UINT command;
         LONG data;
     };
-    const Topic topics[] = {{kHelpTopics, HELP_FINDER, 0}, {kHelpAbout, HELP_CONTEXT, 200},
-                            {kHelpOrdering, HELP_CONTEXT, 202}};
+    const Topic topics[] = {{ID_HELP_TOPICS, HELP_FINDER, 0}, {ID_HELP_ABOUT, HELP_CONTEXT, 200},
+                            {ID_HELP_ORDERING, HELP_CONTEXT, 202}};
     for (HWND from : {console, camera}) {
         const std::string source = from == console ? "console" : "camera";
         for (const Topic& topic : topics) {
             // Order Now and the web site item first: they ask for nothing, so
             // the next request is the topic's.
-            ::PostMessageA(from, WM_COMMAND, MAKEWPARAM(kOrderNow, 0), 0);
-            ::PostMessageA(from, WM_COMMAND, MAKEWPARAM(kWebSite, 0), 0);
+            ::PostMessageA(from, WM_COMMAND, MAKEWPARAM(ID_HELP_ORDER_NOW, 0), 0);
+            ::PostMessageA(from, WM_COMMAND, MAKEWPARAM(ID_HELP_WEB_SITE, 0), 0);
             ::PostMessageA(from, WM_COMMAND, MAKEWPARAM(topic.item, 0), 0);
             const std::size_t before = viewer.requests.size();
             ASSERT_TRUE(viewer.WaitFor(before + 1)) << source << " item " << topic.item << " asked for no help";
@@ -597,7 +585,7 @@ TEST_P(CloseSequence, StopsTheEngineThenClosesTheLogThenEnds) {
             ::PostMessageA(console, WM_SYSCOMMAND, SC_CLOSE, 0);
             break;
         case CloseRoute::FileExit:
-            ::PostMessageA(console, WM_COMMAND, MAKEWPARAM(kFileExit, 0), 0);
+            ::PostMessageA(console, WM_COMMAND, MAKEWPARAM(ID_FILE_EXIT, 0), 0);
             break;
         case CloseRoute::Ok:
             ::PostMessageA(console, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
