@@ -14,17 +14,14 @@
 
 namespace remote {
 
+// A command or its reply: the text, and the connection and request id it
+// belongs to.
 struct RemoteCommand {
     std::uint64_t connection = 0;
     std::int32_t id = 0;
     std::string text;
 };
-
-struct RemoteReply {
-    std::uint64_t connection = 0;
-    std::int32_t id = 0;
-    std::string text;
-};
+using RemoteReply = RemoteCommand;
 
 class CommandExchange {
 public:

@@ -21,7 +21,6 @@ public:
     ReplyCapture& operator=(const ReplyCapture&) = delete;
 
     std::string Take() {
-        SetLogCapture(m_previous);  // the notice below is not a line of the command
         if (m_cut) m_text += "(reply cut: over " + std::to_string(CommandRunner::kMostReply) + " bytes)\n";
         return std::move(m_text);
     }
