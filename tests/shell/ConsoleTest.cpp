@@ -1,9 +1,10 @@
-// The console window: commands typed and echoed, the pane and its bound,
-// Escape and close requests, the first paint, the About item of the system
-// menu, the help requests of the console's and a camera's Help menu and the
-// topics they open in the real help viewer, and the close sequence. (A close before the first paint and a first paint while
-// minimized need an order of messages that only a run in the test's own
-// process controls: tests/camera/ConsoleRunTest.cpp.)
+// The console window of the real executable: a command typed and echoed,
+// the pane and its bound, the first paint and the log it opens, the About
+// item of the system menu, the help requests of the console's and a camera's
+// Help menu and the topics they open in the real help viewer. What only
+// needs the console and an engine (the first and later paints, blanks, the
+// "!" button, Escape and close requests) runs inside the test's own process:
+// tests/console/ConsoleRunTest.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -35,67 +36,6 @@ TEST(Console, TypedCommandIsTrimmedEchoedThenHandedToTheEngine) {
     ASSERT_TRUE(shell.Close());
     EXPECT_NE(tree.Read("System\\Velmor.log").find("CONSOLE: spawn   two ogres\r\n"),
               std::string::npos);
-}
-
-TEST(Console, EchoComesBeforeWhatTheEngineDoesWithTheCommand) {
-    ScratchTree tree("console-echo-order");
-    ShellProcess shell(tree);
-    ASSERT_TRUE(shell.WaitEngineStarted());
-
-    // The engine logs the command's text itself: its line must follow the echo.
-    shell.Command(" \t rec.log 5 two  words \t ");
-    EXPECT_EQ(shell.CommandLineText(), "");
-    const std::string pane = shell.PaneText();
-    EXPECT_NE(pane.find("\r\nCONSOLE: rec.log 5 two  words \r\nED: two  words "), std::string::npos)
-        << pane;
-    EXPECT_EQ(shell.EngineJournal().Count("edsrvProcess "), 1u);
-    ASSERT_TRUE(shell.Close());
-
-    const auto lines = FileLines(tree, "System\\Velmor.log");
-    const int echo = IndexOf(lines, "CONSOLE: rec.log 5 two  words");
-    ASSERT_NE(echo, -1);
-    ASSERT_LT(echo + 1, static_cast<int>(lines.size()));
-    EXPECT_EQ(lines[echo + 1], "ED: two  words");
-}
-
-TEST(Console, OnlyBlanksAreNeitherEchoedNorExecutedButCleared) {
-    ScratchTree tree("console-blanks");
-    ShellProcess shell(tree);
-    ASSERT_TRUE(shell.WaitEngineStarted());
-    const std::string paneBefore = shell.PaneText();
-
-    // Enter on blanks.
-    shell.Type("   \t  ");
-    EXPECT_TRUE(WaitUntil([&] { return shell.CommandLineText().empty(); }));
-
-    // A click on "!" with blanks.
-    HWND commandLine = shell.Control(IDC_COMMAND_LINE);
-    ::SendMessageA(commandLine, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("  \t "));
-    ASSERT_EQ(shell.CommandLineText(), "  \t ");
-    ::SendMessageA(shell.Control(IDC_EXECUTE), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitUntil([&] { return shell.CommandLineText().empty(); }));
-
-    // Both were handled before the next command, which is the only one the
-    // engine got and the only line added to the pane.
-    Sync(shell, "after-blanks");
-    const auto commands = shell.EngineJournal().Matching("edsrvProcess ");
-    ASSERT_EQ(commands.size(), 1u);
-    EXPECT_EQ(commands[0], "edsrvProcess 65535 0 \"rec.journal after-blanks\"");
-    EXPECT_EQ(shell.PaneText(), paneBefore + "\r\nCONSOLE: rec.journal after-blanks ");
-    ASSERT_TRUE(shell.Close());
-}
-
-TEST(Console, ClickOnTheButtonRunsTheCommandLine) {
-    ScratchTree tree("console-click");
-    ShellProcess shell(tree);
-    ASSERT_TRUE(shell.WaitEngineStarted());
-    ::SendMessageA(shell.Control(IDC_COMMAND_LINE), WM_SETTEXT, 0,
-                   reinterpret_cast<LPARAM>(" rec.journal clicked "));
-    ::SendMessageA(shell.Control(IDC_EXECUTE), BM_CLICK, 0, 0);
-    EXPECT_TRUE(shell.EngineJournal().WaitFor("note clicked"));
-    EXPECT_TRUE(shell.EngineJournal().Contains("edsrvProcess 65535 0 \"rec.journal clicked\""));
-    EXPECT_TRUE(WaitUntil([&] { return shell.CommandLineText().empty(); }));
-    ASSERT_TRUE(shell.Close());
 }
 
 // What AppendOutput does to the line count, one line per call.
@@ -172,51 +112,6 @@ TEST(Console, PaneKeepsAtMost301LinesTrimming100AtATime) {
     EXPECT_GE(y, 0) << "first visible line " << first;
     EXPECT_LT(y, client.bottom) << "first visible line " << first;
     ASSERT_TRUE(shell.Close());
-}
-
-TEST(Console, EscapeAndPlainCloseRequestsLeaveTheConsoleOpen) {
-    ScratchTree tree("console-escape");
-    ShellProcess shell(tree);
-    ASSERT_TRUE(shell.WaitEngineStarted());
-    HWND console = shell.Console();
-
-    for (int id : {IDC_OUTPUT, IDC_COMMAND_LINE}) {
-        ::PostMessageA(shell.Control(id), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-        ::PostMessageA(shell.Control(id), WM_KEYUP, VK_ESCAPE, 0xC0010001);
-    }
-    ::PostMessageA(console, WM_CLOSE, 0, 0);
-    ::PostMessageA(console, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    Sync(shell, "still-here");
-
-    EXPECT_TRUE(::IsWindow(console));
-    EXPECT_TRUE(::IsWindowVisible(console));
-    EXPECT_TRUE(shell.Running());
-    EXPECT_EQ(shell.EngineJournal().Count("pExitAll"), 0u);
-    EXPECT_EQ(shell.PaneText().find("Log file closed"), std::string::npos);
-    ASSERT_TRUE(shell.Close());
-}
-
-TEST(Console, LaterPaintsDoNotStartTheEngineAgain) {
-    ScratchTree tree("console-repaint");
-    ShellProcess shell(tree);
-    ASSERT_TRUE(shell.WaitEngineStarted());
-    HWND console = shell.Console();
-
-    ::RedrawWindow(console, nullptr, nullptr,
-                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    ::ShowWindow(console, SW_MINIMIZE);
-    ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(console) != FALSE; }));
-    ::RedrawWindow(console, nullptr, nullptr, RDW_INTERNALPAINT);
-    Sync(shell, "minimized");
-    ::ShowWindow(console, SW_RESTORE);
-    ::RedrawWindow(console, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    Sync(shell, "restored");
-
-    EXPECT_EQ(shell.EngineJournal().Count("pInitAll"), 1u);
-    const std::string pane = shell.PaneText();
-    EXPECT_EQ(pane.find("Log file open"), pane.rfind("Log file open"));
-    ASSERT_TRUE(shell.Close());
-    EXPECT_EQ(CountPrefix(FileLines(tree, "System\\Velmor.log"), "INFO: Log file open, "), 1);
 }
 
 // The state of menu item `id` of the console as "rec.window" journaled it
