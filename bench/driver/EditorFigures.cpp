@@ -163,13 +163,17 @@ bool EditorCalls::TimeMember(std::size_t index, EditorClient& floor, const std::
         return false;
     }
     PairedFigure median, p99;
+    std::vector<double> shellAll, floorAll;
     for (std::size_t i = 0; i < static_cast<std::size_t>(done); ++i) {
         median.Add(Median(shellBlocks[i]), Median(floorBlocks[i]));
         p99.Add(Percentile(shellBlocks[i], 99), Percentile(floorBlocks[i], 99));
+        shellAll.insert(shellAll.end(), shellBlocks[i].begin(), shellBlocks[i].end());
+        floorAll.insert(floorAll.end(), floorBlocks[i].begin(), floorBlocks[i].end());
     }
     const double factor = judged ? kFloorFactor : 0;
     AddPairedRow(m_table, figure + " median" + against + " (us)", median, 0, factor);
-    AddPairedRow(m_table, figure + " p99" + against + " (us)", p99, 0, factor);
+    AddPooledRow(m_table, figure + " p99" + against + " (us)", Percentile(shellAll, 99), Percentile(floorAll, 99),
+                 p99, 0, factor);
     return true;
 }
 

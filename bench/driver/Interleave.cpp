@@ -57,4 +57,16 @@ void AddPairedRow(ResultTable& table, const std::string& figure, const PairedFig
               SpreadText(ratios));
 }
 
+void AddPooledRow(ResultTable& table, const std::string& figure, double shell, double floor,
+                  const PairedFigure& paired, int decimals, double factor) {
+    char target[48] = "";
+    if (factor > 0) std::snprintf(target, sizeof target, "<= %.1fx floor, all slices", factor);
+    const bool measured = floor > 0 && paired.Pairs() > 0;
+    std::string verdict = "info";
+    if (factor > 0) verdict = measured ? Verdict(shell / floor <= factor) : "FAIL";
+    table.Add({figure, Fixed(shell, decimals), Fixed(floor, decimals), measured ? Fixed(shell / floor, 2) : "",
+               target, verdict},
+              SpreadText(paired.Ratios()));
+}
+
 }  // namespace bench

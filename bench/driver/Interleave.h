@@ -10,7 +10,8 @@
 //   2. Each pair's figures go to a PairedFigure (Add(shell, floor)).
 //   3. AddPairedRow(table, ...) writes the row: the medians of the slices'
 //      figures as shell and floor, the median ratio and its spread, and the
-//      verdict of the median ratio against the target factor.
+//      verdict of the median ratio against the target factor. A tail figure
+//      goes to AddPooledRow instead, judged over all slices together.
 #pragma once
 
 #include <cstddef>
@@ -68,5 +69,14 @@ private:
 // ratio <= factor"; a `factor` of 0 makes it a row for information.
 void AddPairedRow(ResultTable& table, const std::string& figure, const PairedFigure& paired, int decimals,
                   double factor);
+
+// The row of a tail figure (a p99) taken over all the slices of each side
+// together: a slice's own p99 of about 100 samples is nearly its slowest
+// sample, and the median of such ratios swings from run to run with a
+// single stall, while the p99 of all of them holds still. Judged "ratio <=
+// factor" on `shell` / `floor`; the spread shown is that of the pairs'
+// own ratios, `paired`, which says how alike the slices were.
+void AddPooledRow(ResultTable& table, const std::string& figure, double shell, double floor,
+                  const PairedFigure& paired, int decimals, double factor);
 
 }  // namespace bench

@@ -62,7 +62,8 @@ bool AddWindowRows(ResultTable& table, PlotData& plot, const std::string& load, 
         return false;
     }
     AddPaceRows(table, load, shell, floor, tolerance);
-    AddPairedRow(table, "tick interval error p99, " + load + " (ms)", PairedTicks(windows, TickErrorP99), 2, kFloorFactor);
+    AddPooledRow(table, "tick interval error p99, " + load + " (ms)", shell.p99ErrorMs, floor.p99ErrorMs,
+                 PairedTicks(windows, TickErrorP99), 2, kFloorFactor);
     plot.AddTickSeries("floor-" + name, "floor, beside the shell, " + load, floor);
     plot.AddTickSeries("shell-" + name, "shell, " + load, shell);
     return true;
