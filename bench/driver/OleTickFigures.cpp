@@ -126,7 +126,7 @@ Measured MeasureShell(const Paths& paths, OleShell& server, const CLSID& clsid, 
     // The state under test: every client gone, the burst logged. The shell's
     // first window starts at once, so that it holds what the load left queued.
     const int pairs = TickWindowPairs(seconds);
-    TimerFloorRun floor(paths, TickFloorSeconds(pairs, 0), 0);
+    TimerFloorRun floor(paths, TickFloorSeconds(pairs, 0, {}), 0);
     measured.after = RunTickWindows(journal, floor, pairs, {}, 0);
     server.CloseConsole(kCloseTimeout);
     return measured;

@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "Floors.h"
 #include "Harness.h"
 #include "Interleave.h"
 #include "Qpc.h"
@@ -67,10 +67,13 @@ public:
             std::chrono::seconds(30));
         if (port) m_client = std::make_unique<vt::RconClient>(port);
         if (m_client && !m_client->SignIn(kPassword)) m_client.reset();
+        if (m_client) m_port = port;
     }
     vt::RconClient* Client() { return m_client.get(); }
+    std::uint16_t Port() const { return m_port; }  // 0 unless a client signed in
 
 private:
+    std::uint16_t m_port = 0;
     std::unique_ptr<Child> m_process;
     std::unique_ptr<vt::RconClient> m_client;
 };
@@ -134,18 +137,6 @@ void RoundTripFigures(const Paths& paths, std::uint16_t shellPort, ResultTable& 
     }
 }
 
-// The ticks the shell journaled while `during` ran.
-template <typename During>
-std::vector<double> TicksDuring(ShellProcess& run, During during) {
-    Journal& journal = run.EngineJournal();
-    journal.Poll();
-    const std::size_t from = journal.TickTimes().size();
-    during();
-    journal.Poll();
-    const std::vector<double>& all = journal.TickTimes();
-    return {all.begin() + static_cast<std::ptrdiff_t>(std::min(from, all.size())), all.end()};
-}
-
 // 8 clients x 1000 commands at once; the replies that came whole and in order.
 int CommandRound(std::uint16_t port) {
     std::atomic<int> inOrder{0};
@@ -166,68 +157,105 @@ int CommandRound(std::uint16_t port) {
     return inOrder.load();
 }
 
-// The ticks of `all` (microseconds of the performance counter) within each
-// window.
-std::vector<std::vector<double>> CutIntoWindows(const std::vector<double>& all,
-                                                const std::vector<std::pair<double, double>>& windows) {
-    std::vector<std::vector<double>> cut;
-    for (const auto& [from, to] : windows) {
-        std::vector<double>& window = cut.emplace_back();
-        for (double t : all)
-            if (t >= from && t < to) window.push_back(t);
-    }
-    return cut;
+// Tick times (microseconds of the performance counter) in a file, one a line.
+std::vector<double> ReadTicks(const std::string& path) {
+    std::vector<double> ticks;
+    std::istringstream text(ReadTextFile(path));
+    for (double t; text >> t;) ticks.push_back(t);
+    return ticks;
 }
 
-// Rounds of the load and idle windows as long as the round, in turn (the
-// idle one first in odd pairs), so that both kinds see the same machine; the
-// tick figures are judged over all windows of each kind. The tick floor runs
-// beside the shell meanwhile and is cut into the same windows: how much the
-// clients' load alone, on this machine, moves a bare program's ticks.
+// A round of the load, then an idle window as long; `boundary` is called at
+// its start, between the two and at its end. Returns the load's seconds.
+template <typename Boundary>
+double RunLoadRound(std::uint16_t port, int& inOrder, Boundary boundary) {
+    boundary();
+    const std::int64_t begin = QpcNow();
+    inOrder += CommandRound(port);
+    const double seconds = QpcToMicroseconds(QpcNow() - begin) / 1e6;
+    boundary();
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::llround(seconds * 1000)));
+    boundary();
+    return seconds;
+}
+
+// Cuts ticks into the windows between each round's boundaries: the load's
+// (first to second) and the idle one's (second to third).
+template <typename Mark, typename Cut>
+void CutRounds(const std::vector<Mark>& marks, Cut cut, std::vector<std::vector<double>>& load,
+               std::vector<std::vector<double>>& idle) {
+    for (std::size_t i = 0; i + 2 < marks.size(); i += 3) {
+        load.push_back(cut(marks[i], marks[i + 1]));
+        idle.push_back(cut(marks[i + 1], marks[i + 2]));
+    }
+}
+
+// Rounds of 8 x 1000 commands, each followed by an idle window as long,
+// against the shell and against the echo floor in turn (the floor first in
+// odd pairs), so that all see the same machine. The shell's ticks under the
+// load are judged against its own idle windows, over all windows of each
+// kind; the echo floor, which runs each command on its window thread and
+// paints on its ticks as the shell does, shows what the same load does to
+// that work alone.
 void LoadFigures(const Paths& paths, const Options& options, ShellProcess& run, std::uint16_t port,
                  ResultTable& table) {
     const int rounds = std::max(2, static_cast<int>(std::lround(options.seconds / kRoundSecondsGuess)));
-    std::printf("  rcon: %d rounds of %d clients x %d commands, each beside an idle window as long\n", rounds,
-                kClients, kClientCommands);
+    std::printf("  rcon: %d rounds of %d clients x %d commands and an idle window as long, on the shell and "
+                "the echo floor in turn\n", rounds, kClients, kClientCommands);
     std::fflush(stdout);
-    TimerFloorRun floor(paths, 2 * rounds * 1.5 * kRoundSecondsGuess + 3, 0);
-    std::this_thread::sleep_for(std::chrono::seconds(1));  // the floor's start
-    TickWindows windows;  // shell: under load; floor: idle
-    std::vector<std::pair<double, double>> loadTimes, idleTimes;
-    int inOrder = 0;
-    double roundSeconds = kRoundSecondsGuess, loadSeconds = 0;
-    const auto timed = [](std::vector<std::pair<double, double>>& times, auto during) {
-        const double begin = QpcToMicroseconds(QpcNow());
-        during();
-        times.emplace_back(begin, QpcToMicroseconds(QpcNow()));
-        return (times.back().second - begin) / 1e6;
-    };
+    const std::string floorTicksPath = paths.benchDir + "\\floor-rcon-ticks.txt";
+    RconFloor floor(paths, "floor_rcon_ticks", ("-Echo \"" + floorTicksPath + "\"").c_str());
+    if (!floor.Port()) {
+        table.Pending("rcon 8 x 1000 commands", "the echo floor did not start");
+        return;
+    }
+    Journal& journal = run.EngineJournal();
+    std::vector<std::size_t> shellMarks;  // the journal's tick count
+    std::vector<double> floorMarks;       // microseconds of the performance counter
+    int inOrder = 0, floorInOrder = 0;
+    double loadSeconds = 0;
     Alternate(
         rounds,
         [&](int) {
-            roundSeconds = timed(loadTimes, [&] {
-                windows.shell.push_back(TicksDuring(run, [&] { inOrder += CommandRound(port); }));
+            loadSeconds += RunLoadRound(port, inOrder, [&] {
+                journal.Poll();
+                shellMarks.push_back(journal.TickTimes().size());
             });
-            loadSeconds += roundSeconds;
             return true;
         },
         [&](int) {
-            timed(idleTimes, [&] {
-                windows.floor.push_back(TicksDuring(run, [&] {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(std::llround(roundSeconds * 1000)));
-                }));
-            });
+            RunLoadRound(floor.Port(), floorInOrder,
+                         [&] { floorMarks.push_back(QpcToMicroseconds(QpcNow())); });
             return true;
         });
+    TickWindows windows;  // shell: under the load; floor: the shell idle
+    const std::vector<double>& shellTicks = journal.TickTimes();
+    CutRounds(
+        shellMarks,
+        [&](std::size_t from, std::size_t to) {
+            return std::vector<double>(shellTicks.begin() + static_cast<std::ptrdiff_t>(from),
+                                       shellTicks.begin() + static_cast<std::ptrdiff_t>(to));
+        },
+        windows.shell, windows.floor);
+    std::vector<std::vector<double>> echoLoadWindows, echoIdleWindows;
+    const std::vector<double> floorTicks = ReadTicks(floorTicksPath);
+    CutRounds(
+        floorMarks,
+        [&](double from, double to) {
+            std::vector<double> window;
+            for (double t : floorTicks)
+                if (t >= from && t < to) window.push_back(t);
+            return window;
+        },
+        echoLoadWindows, echoIdleWindows);
     const TickStats load = PoolWindows(windows.shell);
     const TickStats idle = PoolWindows(windows.floor);
-    const std::vector<double> floorTicks = floor.Ticks();
-    const TickStats floorLoad = PoolWindows(CutIntoWindows(floorTicks, loadTimes));
-    const TickStats floorIdle = PoolWindows(CutIntoWindows(floorTicks, idleTimes));
+    const TickStats echoLoad = PoolWindows(echoLoadWindows);
+    const TickStats echoIdle = PoolWindows(echoIdleWindows);
 
     const int all = rounds * kClients * kClientCommands;
-    table.Add({"rcon 8 x 1000 commands: replies whole and in order, all rounds", std::to_string(inOrder), "", "",
-               std::to_string(all), Verdict(inOrder == all)});
+    table.Add({"rcon 8 x 1000 commands: replies whole and in order, all rounds", std::to_string(inOrder),
+               std::to_string(floorInOrder), "", std::to_string(all), Verdict(inOrder == all)});
     if (load.ticks < 2 || idle.ticks < 2) {
         table.Add({"tick rate, rcon 8 x 1000 (/s)", "", "", "", "too few ticks", "FAIL"});
         return;
@@ -242,10 +270,14 @@ void LoadFigures(const Paths& paths, const Options& options, ShellProcess& run, 
                Fixed(idle.p99ErrorMs, 2), RatioText(load.p99ErrorMs, idle.p99ErrorMs),
                "<= 1.2x idle, all windows", Verdict(load.p99ErrorMs <= kFloorFactor * idle.p99ErrorMs)},
               SpreadText(pairs));
-    if (floorLoad.ticks >= 2 && floorIdle.ticks >= 2)
-        table.Add({"tick interval error p99, the tick floor beside it, rcon 8 x 1000 vs idle (ms)",
-                   Fixed(floorLoad.p99ErrorMs, 2), Fixed(floorIdle.p99ErrorMs, 2),
-                   RatioText(floorLoad.p99ErrorMs, floorIdle.p99ErrorMs), "", "info"});
+    if (echoLoad.ticks >= 2 && echoIdle.ticks >= 2) {
+        table.Add({"tick interval error p99, the echo floor, rcon 8 x 1000 vs idle (ms)",
+                   Fixed(echoLoad.p99ErrorMs, 2), Fixed(echoIdle.p99ErrorMs, 2),
+                   RatioText(echoLoad.p99ErrorMs, echoIdle.p99ErrorMs), "", "info"});
+        table.Add({"tick interval error p99 under rcon 8 x 1000, shell vs the echo floor (ms)",
+                   Fixed(load.p99ErrorMs, 2), Fixed(echoLoad.p99ErrorMs, 2),
+                   RatioText(load.p99ErrorMs, echoLoad.p99ErrorMs), "", "info"});
+    }
     table.Add({"rcon 8 x 1000 commands: seconds a round", Fixed(loadSeconds / rounds, 1), "", "", "", "info"});
 }
 

@@ -88,7 +88,7 @@ void IdleAndBusy(const Paths& paths, const Options& options, ResultTable& table,
             Failed(table, load, "the shell did not start");
             continue;
         }
-        TimerFloorRun floor(paths, TickFloorSeconds(pairs, kStartSettleSeconds), busyMs);
+        TimerFloorRun floor(paths, TickFloorSeconds(pairs, kStartSettleSeconds, {}), busyMs);
         const TickWindows windows = RunTickWindows(run.EngineJournal(), floor, pairs, {}, kStartSettleSeconds);
         if (!run.Close(std::chrono::seconds(30))) run.Kill();
         AddWindowRows(table, plot, load, name, windows, kPaceTolerance);
@@ -130,7 +130,7 @@ void UnderExecLoad(const Paths& paths, const Options& options, ResultTable& tabl
                             client.Pause();
                             calls += client.Calls() - callsAtOn;
                         }};
-    TimerFloorRun floor(paths, TickFloorSeconds(pairs, kStartSettleSeconds), 0);
+    TimerFloorRun floor(paths, TickFloorSeconds(pairs, kStartSettleSeconds, execLoop), 0);
     const TickWindows windows = RunTickWindows(run.EngineJournal(), floor, pairs, execLoop, kStartSettleSeconds);
     client.Stop();
     if (!run.Close(std::chrono::seconds(30))) run.Kill();
@@ -153,7 +153,7 @@ void WhileLogging(const Paths& paths, const Options& options, ResultTable& table
     // Typed into the console, as a user would switch the engine's load.
     const ShellLoad logging{[&] { run.TryCommand("rec.ontick rec.time tickburst rec.logrepeat 1 100 60"); },
                        [&] { run.TryCommand("rec.ontick off"); }};
-    TimerFloorRun floor(paths, TickFloorSeconds(pairs, kStartSettleSeconds), 0);
+    TimerFloorRun floor(paths, TickFloorSeconds(pairs, kStartSettleSeconds, logging), 0);
     const TickWindows windows = RunTickWindows(run.EngineJournal(), floor, pairs, logging, kStartSettleSeconds);
     if (!run.Close(std::chrono::seconds(5))) run.Kill();
     run.EngineJournal().Poll();

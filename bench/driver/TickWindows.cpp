@@ -25,14 +25,18 @@ int TickWindowPairs(double seconds) {
     return std::max(kLeastPairs, static_cast<int>(std::lround(seconds / kTickWindowSeconds)));
 }
 
-double TickFloorSeconds(int pairs, double before) {
-    return before + 2 * pairs * (kTickWindowSeconds + kSettleSeconds) + 2;
+bool MeasuredTogether(const ShellLoad& load, double before) { return !load.on && !load.off && before > 0; }
+
+double TickFloorSeconds(int pairs, double before, const ShellLoad& load) {
+    const int windows = MeasuredTogether(load, before) ? pairs : 2 * pairs;
+    return before + windows * (kTickWindowSeconds + kSettleSeconds) + 2;
 }
 
 TickWindows RunTickWindows(Journal& journal, TimerFloorRun& floor, int pairs, const ShellLoad& load,
                            double before) {
     TickWindows windows;
     std::vector<std::pair<double, double>> floorWindows;  // performance counter, microseconds
+    const bool together = MeasuredTogether(load, before);
     Wait(before);
     Alternate(
         pairs,
@@ -41,14 +45,17 @@ TickWindows RunTickWindows(Journal& journal, TimerFloorRun& floor, int pairs, co
             if (i > 0 || before > 0) Wait(kSettleSeconds);
             journal.Poll();
             const std::size_t from = journal.TickTimes().size();
+            const double fromTime = QpcToMicroseconds(QpcNow());
             Wait(kTickWindowSeconds);
             journal.Poll();
+            if (together) floorWindows.emplace_back(fromTime, QpcToMicroseconds(QpcNow()));
             const std::vector<double>& all = journal.TickTimes();
             windows.shell.emplace_back(all.begin() + static_cast<std::ptrdiff_t>(from), all.end());
             if (load.off) load.off();
             return true;
         },
         [&](int) {
+            if (together) return true;  // counted in the shell's window
             Wait(kSettleSeconds);
             const double from = QpcToMicroseconds(QpcNow());
             Wait(kTickWindowSeconds);

@@ -1,8 +1,9 @@
 // Tick runs in windows: a started shell and a tick floor (floor_timer) run
 // side by side for the whole run, and their ticks are counted in turn, in
 // alternating windows (Interleave.h). A load that only the shell takes is
-// switched on for the shell's windows and off for the floor's. Each pair of
-// windows gives one ratio of a figure.
+// switched on for the shell's windows and off for the floor's; without one,
+// both are counted in the same windows. Each pair of windows gives one ratio
+// of a figure.
 #pragma once
 
 #include <functional>
@@ -20,15 +21,21 @@ inline constexpr double kTickWindowSeconds = 2.8;
 
 // The number of pairs of windows for `seconds` of ticks counted on each side.
 int TickWindowPairs(double seconds);
-// How long the floor must run for the pairs, after `before` seconds from its
-// start to the first window.
-double TickFloorSeconds(int pairs, double before);
 
 // What loads the shell in its windows and not in the floor's; either may be empty.
 struct ShellLoad {
     std::function<void()> on;
     std::function<void()> off;
 };
+
+// Without a load of the shell's own, and once both have settled, the shell
+// and the floor are counted in the same windows rather than in turn: what
+// stalls the machine then falls on both of a pair at once.
+bool MeasuredTogether(const ShellLoad& load, double before);
+
+// How long the floor must run for the pairs, after `before` seconds from its
+// start to the first window.
+double TickFloorSeconds(int pairs, double before, const ShellLoad& load);
 
 // The tick times (microseconds) of each window, the shell's and the floor's.
 struct TickWindows {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <deque>
 
+#include "Qpc.h"
 #include "UniqueHandle.h"
 
 namespace floor_server {
@@ -22,6 +23,7 @@ constexpr char kClassName[] = "BenchFloorEcho";
 
 struct EchoState {
     fw::UniqueFile file;
+    fw::UniqueFile ticks;  // null unless asked for
     std::deque<std::string> lines;
     bool changed = false;
     DWORD lastPaint = 0;
@@ -59,6 +61,10 @@ void Paint(HWND window) {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_TIMER:
+        if (g_echo.ticks) {
+            std::fprintf(g_echo.ticks.get(), "%.1f\n", bench::QpcToMicroseconds(bench::QpcNow()));
+            std::fflush(g_echo.ticks.get());
+        }
         // The tick: what changed since the last paint is painted now.
         if (g_echo.changed && ::GetTickCount() - g_echo.lastPaint >= kRepaintIntervalMs) {
             ::InvalidateRect(window, nullptr, FALSE);
@@ -75,8 +81,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
-bool StartEchoLog(HINSTANCE instance, const char* path) {
+bool StartEchoLog(HINSTANCE instance, const char* path, const char* ticksPath) {
     g_echo.file = fw::OpenFile(path, "w");
+    if (ticksPath && !(g_echo.ticks = fw::OpenFile(ticksPath, "w"))) return false;
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
@@ -102,6 +109,7 @@ void StopEchoLog() {
     if (g_echo.window) ::DestroyWindow(g_echo.window);
     g_echo.window = nullptr;
     g_echo.file.reset();
+    g_echo.ticks.reset();
 }
 
 void EchoLine(const std::string& text) {

@@ -13,8 +13,10 @@
 namespace floor_server {
 
 // Opens the log file at `path`, makes the window and starts the timer; false
-// if any of them failed.
-bool StartEchoLog(HINSTANCE instance, const char* path);
+// if any of them failed. With `ticksPath`, the time of each tick's arrival
+// (microseconds of the performance counter) is written there as it comes,
+// one per line, as the shell's engine journals its ticks.
+bool StartEchoLog(HINSTANCE instance, const char* path, const char* ticksPath = nullptr);
 // Stops the timer, closes the window and the file.
 void StopEchoLog();
 // The echo of one command; nothing unless the echo log was started.

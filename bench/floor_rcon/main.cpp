@@ -6,7 +6,8 @@
 // thread, as the shell runs remote commands on its GUI thread, which logs
 // the echo and the reply line as Exec's echo floor does (EchoLog.h: a
 // buffered file, and a window painted after the ticks of a 28 ms timer) and
-// sets an event that the connection's thread waits for.
+// sets an event that the connection's thread waits for. A path after -Echo
+// names the file where that thread writes the time of each of its ticks.
 // Listens on 127.0.0.1, any free port, which it writes to the file named by
 // its first argument; runs until it is ended.
 #include <winsock2.h>
@@ -23,7 +24,8 @@
 namespace {
 
 constexpr UINT kCommandMessage = WM_APP + 1;
-HWND g_window = nullptr;  // the window thread's, with -Hop
+HWND g_window = nullptr;             // the window thread's, with -Echo
+const char* g_ticksPath = nullptr;  // where it writes its ticks, if anywhere
 
 // A command handed to the window thread; its reply comes back in `text`.
 struct Handoff {
@@ -47,7 +49,7 @@ DWORD WINAPI WindowThread(void* ready) {
     windowClass.hInstance = ::GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "FloorRconRunner";
     ::RegisterClassA(&windowClass);
-    if (!floor_server::StartEchoLog(windowClass.hInstance, "floor-rcon-echo.log")) {
+    if (!floor_server::StartEchoLog(windowClass.hInstance, "floor-rcon-echo.log", g_ticksPath)) {
         ::SetEvent(static_cast<HANDLE>(ready));
         return 1;
     }
@@ -126,6 +128,7 @@ int main(int argc, char** argv) {
     WSADATA data;
     if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return 1;
     if (argc > 2 && std::strcmp(argv[2], "-Echo") == 0) {
+        if (argc > 3) g_ticksPath = argv[3];
         const HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         const HANDLE thread = ready ? ::CreateThread(nullptr, 0, &WindowThread, ready, 0, nullptr) : nullptr;
         if (!thread || ::WaitForSingleObject(ready, 10000) != WAIT_OBJECT_0 || !g_window) return 1;
