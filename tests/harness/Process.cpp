@@ -63,14 +63,20 @@ Process::Process(const ProcessStart& start) {
     }
     PROCESS_INFORMATION info{};
     ScopedEnvironment environment(start.environment);
-    LARGE_INTEGER now{};
-    ::QueryPerformanceCounter(&now);
-    m_startCounter = now.QuadPart;
-    if (!::CreateProcessA(start.exe.empty() ? nullptr : start.exe.c_str(), commandLine.data(),
-                          nullptr, nullptr, redirected, redirected ? CREATE_NO_WINDOW : 0, nullptr,
-                          start.directory.c_str(), &startup, &info)) {
+    // Under Wine a start has failed once, rarely, right after the executable
+    // was copied into its start tree: one more try, a moment later, and the
+    // error of the last is kept for the caller's message.
+    for (int attempt = 0;; ++attempt) {
+        LARGE_INTEGER now{};
+        ::QueryPerformanceCounter(&now);
+        m_startCounter = now.QuadPart;
+        if (::CreateProcessA(start.exe.empty() ? nullptr : start.exe.c_str(), commandLine.data(), nullptr,
+                             nullptr, redirected, redirected ? CREATE_NO_WINDOW : 0, nullptr,
+                             start.directory.c_str(), &startup, &info))
+            break;
         m_error = ::GetLastError();
-        return;
+        if (attempt == 1) return;
+        ::Sleep(250);
     }
     ::CloseHandle(info.hThread);
     m_process = fw::UniqueHandle(info.hProcess);

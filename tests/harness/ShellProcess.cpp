@@ -41,7 +41,9 @@ ShellProcess::ShellProcess(const ScratchTree& tree, const std::string& arguments
     : m_journal(tree.System() + "\\recorder.journal"),
       m_process(InTree(tree, arguments, showWindow)),
       m_closeAtEnd(false) {
-    if (!m_process.Started()) throw std::runtime_error("cannot start " + tree.System() + "\\Velmor.exe");
+    if (!m_process.Started())
+        throw std::runtime_error("cannot start " + tree.System() + "\\Velmor.exe: error " +
+                                 std::to_string(m_process.LastError()));
 }
 
 ShellProcess::ShellProcess(const ShellStart& start)
