@@ -3,8 +3,8 @@
 // the shell's automation server, against the editor-call floor
 // (floor_comserver), a minimal local server with the same method shapes.
 // Both servers run side by side and take blocks of calls in turn
-// (Interleave.h): each member's median and p99 are judged by the median of
-// the ratios of the blocks' pairs. Exec is judged against the floor server
+// (Interleave.h): each member's median is judged by the median of the
+// ratios of the blocks' pairs, its p99 over all blocks of each side. Exec is judged against the floor server
 // that also does Exec's echo as the shell does (floor_comserver -Echo: the
 // line to a log file and to a window painted after each 28 ms tick), and
 // shown against the bare floor.

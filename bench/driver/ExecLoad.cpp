@@ -23,10 +23,8 @@ void ExecLoad::Run(CLSID clsid) {
         ::SetEvent(m_connected.Get());
         const fw::OleString command(::SysAllocString(L"bench"));
         while (SUCCEEDED(created) && !m_stop.load(std::memory_order_relaxed)) {
-            if (::WaitForSingleObject(m_going.Get(), 0) != WAIT_OBJECT_0) {
-                ::WaitForSingleObject(m_going.Get(), INFINITE);
-                continue;
-            }
+            ::WaitForSingleObject(m_going.Get(), INFINITE);  // while paused
+            if (m_stop.load(std::memory_order_relaxed)) break;
             const HRESULT hr = client.Exec(command.Get());
             if (FAILED(hr)) {
                 m_result = hr;

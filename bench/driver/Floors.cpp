@@ -49,13 +49,9 @@ std::optional<double> ReadValue(const std::string& path, const std::string& key)
 
 }  // namespace
 
-std::vector<double> RunTimerFloor(const Paths& paths, double seconds, int busyMs) {
-    const std::string output = OutputPath(paths, "floor-timer-" + std::to_string(busyMs));
-    const std::string arguments = std::to_string(seconds) + " " + std::to_string(busyMs) + " \"" + output + "\"";
-    const auto timeout = std::chrono::milliseconds(static_cast<long long>(seconds * 1000) + 60000);
+std::vector<double> ReadTickFile(const std::string& path) {
     std::vector<double> ticks;
-    if (!RunToEnd(paths, "floor_timer", arguments, timeout)) return ticks;
-    std::istringstream text(ReadTextFile(output));
+    std::istringstream text(ReadTextFile(path));
     for (double t; text >> t;) ticks.push_back(t);
     return ticks;
 }
@@ -64,7 +60,7 @@ TimerFloorRun::TimerFloorRun(const Paths& paths, double seconds, int busyMs)
     : m_output(OutputPath(paths, "floor-timer-beside-" + std::to_string(busyMs))),
       m_seconds(seconds),
       m_child(paths.Floor("floor_timer"),
-              std::to_string(seconds) + " " + std::to_string(busyMs) + " \"" + m_output + "\" absolute",
+              std::to_string(seconds) + " " + std::to_string(busyMs) + " \"" + m_output + "\"",
               paths.benchDir) {
     if (!m_child.Started()) std::fprintf(stderr, "driver: cannot start floor_timer\n");
 }
@@ -76,9 +72,7 @@ std::vector<double> TimerFloorRun::Ticks() {
         return ticks;
     }
     if (m_child.ExitCode() != 0) return ticks;
-    std::istringstream text(ReadTextFile(m_output));
-    for (double t; text >> t;) ticks.push_back(t);
-    return ticks;
+    return ReadTickFile(m_output);
 }
 
 std::optional<double> RunLogFloor(const Paths& paths, const char* mode, long long count, int length) {

@@ -11,8 +11,9 @@
 
 namespace bench {
 
-// floor_timer: tick start times in microseconds, empty if it failed.
-std::vector<double> RunTimerFloor(const Paths& paths, double seconds, int busyMs);
+// Tick times written one a line, as floor_timer and floor_rcon -Echo write
+// them: microseconds of the performance counter.
+std::vector<double> ReadTickFile(const std::string& path);
 
 // floor_timer started to run for `seconds` beside whatever else runs; its
 // tick times, in microseconds of the performance counter (QpcToMicroseconds

@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Floors.h"
 #include "Harness.h"
 #include "Interleave.h"
 #include "Qpc.h"
@@ -157,14 +157,6 @@ int CommandRound(std::uint16_t port) {
     return inOrder.load();
 }
 
-// Tick times (microseconds of the performance counter) in a file, one a line.
-std::vector<double> ReadTicks(const std::string& path) {
-    std::vector<double> ticks;
-    std::istringstream text(ReadTextFile(path));
-    for (double t; text >> t;) ticks.push_back(t);
-    return ticks;
-}
-
 // A round of the load, then an idle window as long; `boundary` is called at
 // its start, between the two and at its end. Returns the load's seconds.
 template <typename Boundary>
@@ -238,7 +230,7 @@ void LoadFigures(const Paths& paths, const Options& options, ShellProcess& run, 
         },
         windows.shell, windows.floor);
     std::vector<std::vector<double>> echoLoadWindows, echoIdleWindows;
-    const std::vector<double> floorTicks = ReadTicks(floorTicksPath);
+    const std::vector<double> floorTicks = ReadTickFile(floorTicksPath);
     CutRounds(
         floorMarks,
         [&](double from, double to) {

@@ -1,8 +1,9 @@
 // The pacing of the engine's ticks: the real shell, idle and under load,
 // against the tick floor (floor_timer) with the same engine load. The shell
-// and the floor run side by side and their ticks are counted in alternating
-// windows (Interleave.h); a load that only the shell takes (the Exec loop,
-// the logging) is on in the shell's windows and off in the floor's.
+// and the floor run side by side (TickWindows.h): idle and busy, their ticks
+// are counted in the same windows; a load that only the shell takes (the
+// Exec loop, the logging) is on in the shell's windows and off in the
+// floor's, which alternate with them.
 //
 //   idle    the engine does nothing in its ticks
 //   busy    the engine sleeps 20 ms in every tick ("ontick rec.sleep 20")

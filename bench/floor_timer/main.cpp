@@ -2,19 +2,17 @@
 // multimedia timer of 28 ms at a resolution of 7 ms posts WM_TIMER to the
 // program's own window; the window timestamps each message on arrival and then
 // stays busy for BUSY_MS, as an engine tick would. After SECONDS it writes one
-// time per line to OUTPUT, in microseconds since the first tick, or with
-// "absolute" in microseconds of the performance counter, the clock that every
-// process of the machine reads (so that a run beside the shell can be cut
-// into the windows its starter timed).
+// time per line to OUTPUT, in microseconds of the performance counter, the
+// clock that every process of the machine reads (so that a run beside the
+// shell can be cut into the windows its starter timed).
 //
-// usage: floor_timer SECONDS BUSY_MS OUTPUT [absolute]
+// usage: floor_timer SECONDS BUSY_MS OUTPUT
 #include <windows.h>
 #include <mmsystem.h>
 
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "Qpc.h"
@@ -29,7 +27,6 @@ constexpr char kClassName[] = "BenchFloorTimer";
 struct Run {
     std::int64_t endAfter = 0;  // counts after the first tick
     DWORD busyMs = 0;
-    bool absolute = false;
     std::vector<std::int64_t> ticks;  // performance counter at each tick
 };
 
@@ -66,17 +63,14 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 bool WriteTicks(const char* path) {
     fw::UniqueFile file = fw::OpenFile(path, "w");
     if (!file) return false;
-    const std::int64_t origin = g_run.absolute ? 0 : g_run.ticks.front();
-    for (std::int64_t tick : g_run.ticks)
-        std::fprintf(file.get(), "%.1f\n", bench::QpcToMicroseconds(tick - origin));
+    for (std::int64_t tick : g_run.ticks) std::fprintf(file.get(), "%.1f\n", bench::QpcToMicroseconds(tick));
     return std::fflush(file.get()) == 0;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    if (__argc != 4 && !(__argc == 5 && std::strcmp(__argv[4], "absolute") == 0)) return 2;
-    g_run.absolute = __argc == 5;
+    if (__argc != 4) return 2;
     const double seconds = std::atof(__argv[1]);
     g_run.busyMs = static_cast<DWORD>(std::atoi(__argv[2]));
     g_run.endAfter = static_cast<std::int64_t>(seconds * static_cast<double>(bench::QpcFrequency()));

@@ -1,5 +1,5 @@
-// The work the shell's Exec does besides calling the engine, for the floor
-// that judges Exec: the command's echo line ("INFO: " and the text, cut at
+// The work the shell does for a command besides calling the engine, for the
+// floors that judge Exec and the remote console: the command's echo line ("INFO: " and the text, cut at
 // 255 characters) appended to a buffered log file and to a window that keeps
 // the last 301 lines (past 300 the first 100 go) and paints them right after
 // a tick of a 28 ms multimedia timer, at most once per 40 ms, as the shell's
