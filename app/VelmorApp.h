@@ -25,7 +25,7 @@ public:
     void UpdateMenuState() override;
     // The remote console runs while the engine does.
     void OnEngineStarted() override;
-    void OnConsoleClosing() override;
+    bool OnConsoleClosing() override;
 
     // What the cameras are made with and listed in (CameraCommands.cpp).
     const char* CameraClassName() const override { return m_pszCameraClass; }

@@ -34,12 +34,14 @@ add_library(velmor_shell STATIC
     log/Log.cpp
     remote/CommandExchange.cpp
     remote/CommandRunner.cpp
-    remote/RconConnection.cpp
+    remote/Connection.cpp
+    remote/RconHandler.cpp
     remote/RconPacket.cpp
-    remote/RconServer.cpp
+    remote/RefusalLog.cpp
     remote/RemoteConsole.cpp
     remote/RemoteSettings.cpp
-    remote/SignInGuard.cpp)
+    remote/SignInGuard.cpp
+    remote/SocketServer.cpp)
 target_include_directories(velmor_shell PUBLIC
     ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/app ${CMAKE_SOURCE_DIR}/res)
 target_link_libraries(velmor_shell PUBLIC velmor_framework velmor_automation_types vmserver_demo winmm ws2_32)

@@ -13,7 +13,10 @@ public:
     // The engine has started (pInitAll returned, the log is open).
     virtual void OnEngineStarted() = 0;
     // The close sequence has begun: the engine still runs, and stops next.
-    virtual void OnConsoleClosing() = 0;
+    // False when it cannot go on yet (a remote command still runs inside the
+    // engine, which ran the message loop and so brought the close here): the
+    // close is asked for again once that has returned.
+    virtual bool OnConsoleClosing() = 0;
 
 protected:
     ~ConsoleHost() = default;

@@ -209,11 +209,12 @@ void VelmorConsole::AppendOutput(std::string_view text) {
 }
 
 void VelmorConsole::OnOK() {
+    ConsoleHost* host = fw::WinApp::CurrentAs<ConsoleHost>();
+    if (host && !host->OnConsoleClosing()) return;  // asked for again when it can go on
     fw::OleCanExitApp();  // asked, and the close goes on whatever the answer
     m_find.Close();
     SaveHistory();  // while the log is open to hear of a failure
     g_runState.store(kRunConsoleOpen);
-    if (ConsoleHost* host = fw::WinApp::CurrentAs<ConsoleHost>()) host->OnConsoleClosing();
     if (g_engineStarted == 1) engine::ExitAll();
     PLATFORM.CloseLog();
     g_runState.store(kRunStopped);

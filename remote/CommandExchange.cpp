@@ -12,16 +12,30 @@ void CommandExchange::SetWindow(HWND window, UINT message) {
     if (!window) m_commands.clear();  // not run: the remote console is stopping
 }
 
-void CommandExchange::PostCommand(RemoteCommand command) {
+bool CommandExchange::PostCommand(RemoteCommand command) {
     const std::lock_guard<std::mutex> hold(m_lock);
-    if (!m_window) return;
+    if (!m_window) return true;  // stopping: dropped
+    if (m_commands.size() >= m_most) return false;
     m_commands.push_back(std::move(command));
     if (!m_told) Tell();
+    return true;
+}
+
+bool CommandExchange::Drop(std::uint64_t connection) {
+    const std::lock_guard<std::mutex> hold(m_lock);
+    return std::erase_if(m_commands, [&](const RemoteCommand& command) { return command.connection == connection; }) != 0;
+}
+
+bool CommandExchange::Nudge() {
+    const std::lock_guard<std::mutex> hold(m_lock);
+    if (!m_window || m_told || m_commands.empty()) return false;
+    Tell();
+    return !m_told;
 }
 
 void CommandExchange::Tell() {
-    // Posting never waits. Should the window's queue be full, the next
-    // command or the next one taken tries again.
+    // Posting never waits. Should the window's queue be full, the socket
+    // thread tries again (Nudge).
     m_told = ::PostMessageA(m_window, m_message, 0, 0) != FALSE;
 }
 
@@ -38,7 +52,8 @@ std::optional<RemoteCommand> CommandExchange::TakeCommand() {
     }
     std::optional<RemoteCommand> command(std::move(m_commands.front()));
     m_commands.pop_front();
-    return command;  // m_told stays: CommandDone looks again
+    m_told = true;  // CommandDone looks again
+    return command;
 }
 
 void CommandExchange::CommandDone() {

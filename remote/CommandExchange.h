@@ -25,15 +25,23 @@ using RemoteReply = RemoteCommand;
 
 class CommandExchange {
 public:
-    // `replyReady` (not owned) is set whenever a reply is added.
-    explicit CommandExchange(HANDLE replyReady) : m_replyReady(replyReady) {}
+    // `replyReady` (not owned) is set whenever a reply is added; at most
+    // `most` commands wait at once.
+    CommandExchange(HANDLE replyReady, std::size_t most) : m_replyReady(replyReady), m_most(most) {}
 
     // GUI thread: commands wait for `window`, told by `message`; a null
     // window drops the waiting commands and takes no more.
     void SetWindow(HWND window, UINT message);
 
-    // Socket thread: queues a command, in arrival order.
-    void PostCommand(RemoteCommand command);
+    // Socket thread: queues a command, in arrival order; false when `most`
+    // already wait.
+    bool PostCommand(RemoteCommand command);
+    // Drops the waiting command of a connection that closed; false when it
+    // has none waiting (it runs, or ran).
+    bool Drop(std::uint64_t connection);
+    // Tells the window again when a post failed (its queue was full); true
+    // while commands are still stranded so.
+    bool Nudge();
     std::deque<RemoteReply> TakeReplies();
 
     // GUI thread: the oldest waiting command, if any. Once it has run,
@@ -48,6 +56,7 @@ private:
     void Tell();  // with m_lock held
 
     const HANDLE m_replyReady;  // not owned
+    const std::size_t m_most;
     std::mutex m_lock;
     HWND m_window = nullptr;  // not owned
     UINT m_message = 0;

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/EngineCalls.h"
 #include "engine/vmserver.h"
@@ -65,17 +66,24 @@ bool CommandRunner::Start() {
 
 void CommandRunner::Stop() {
     m_exchange.SetWindow(nullptr, 0);
-    if (m_hWnd) ::DestroyWindow(m_hWnd);
+    if (m_hWnd && !m_running) ::DestroyWindow(m_hWnd);  // else the running command still returns through it
 }
 
 void CommandRunner::OnCommandWaiting() {
+    if (m_running) return;  // the engine runs the message loop inside a command: the next one waits for it
     std::optional<RemoteCommand> command = m_exchange.TakeCommand();
     if (!command) return;
-    // The next one is asked for however this one ends.
+    // The next one is asked for however this one ends, and whoever waits
+    // for its return is told.
     struct Done {
-        CommandExchange& exchange;
-        ~Done() { exchange.CommandDone(); }
-    } done{m_exchange};
+        CommandRunner& runner;
+        ~Done() {
+            runner.m_running = false;
+            runner.m_exchange.CommandDone();
+            if (runner.m_whenReturned) std::exchange(runner.m_whenReturned, nullptr)();
+        }
+    } done{*this};
+    m_running = true;
     // The echo is no part of the reply: the capture starts after it.
     if (PLATFORM.Log) PLATFORM.Log(LogNumber(LogCategory::Info), command->text.c_str());
     std::string reply;

@@ -4,6 +4,8 @@
 // logged on this thread while the engine works is the command's reply.
 #pragma once
 
+#include <functional>
+
 #include "CommandExchange.h"
 #include "Window.h"
 
@@ -18,6 +20,11 @@ public:
     bool Start();
     // Takes no more commands; those still waiting are dropped, not run.
     void Stop();
+    // True while a command runs: the engine may run the message loop inside
+    // it, and so reach Stop, with the command still on the stack.
+    bool Running() const { return m_running; }
+    // Called once the running command has returned (posting only).
+    void WhenReturned(std::function<void()> then) { m_whenReturned = std::move(then); }
 
     // Replies longer than this are cut, and end in a line that says so.
     static constexpr std::size_t kMostReply = 512 * 1024;
@@ -29,6 +36,8 @@ private:
     void OnCommandWaiting();
 
     CommandExchange& m_exchange;
+    bool m_running = false;
+    std::function<void()> m_whenReturned;
 
     static constexpr UINT kCommandWaitingMessage = WM_APP + 1;
     static const fw::MessageMapEntry messageEntries[];

@@ -31,15 +31,15 @@ std::string EncodePacket(std::int32_t id, std::int32_t type, std::string_view bo
     return out;
 }
 
-PacketReader::Result PacketReader::Next(Packet& packet, std::string& why) {
-    if (Buffered() < 4) return Result::kNone;
-    const char* at = m_buffer.data() + m_start;
+PacketResult NextPacket(InputBuffer& input, Packet& packet, std::string& why) {
+    if (input.Size() < 4) return PacketResult::kNone;
+    const char* at = input.Data();
     const std::int32_t size = GetInt32(at);
     if (size < kMinSize || size > kMaxSize) {
         why = "a packet size of " + std::to_string(size);
-        return Result::kMalformed;
+        return PacketResult::kMalformed;
     }
-    if (Buffered() < 4 + static_cast<std::size_t>(size)) return Result::kNone;
+    if (input.Size() < 4 + static_cast<std::size_t>(size)) return PacketResult::kNone;
 
     // The body runs from offset 12 to the NUL before the last byte; the last
     // byte is the empty string's NUL. An earlier NUL ends the body as text.
@@ -47,21 +47,13 @@ PacketReader::Result PacketReader::Next(Packet& packet, std::string& why) {
     const char* body = at + 12;
     if (body[payload - 2] != '\0' || body[payload - 1] != '\0') {
         why = "a body not ended by NUL";
-        return Result::kMalformed;
+        return PacketResult::kMalformed;
     }
     packet.id = GetInt32(at + 4);
     packet.type = GetInt32(at + 8);
     packet.body.assign(body, ::strnlen(body, payload - 2));
-
-    m_start += 4 + static_cast<std::size_t>(size);
-    if (m_start == m_buffer.size()) {
-        m_buffer.clear();
-        m_start = 0;
-    } else if (m_start > 64 * 1024) {
-        m_buffer.erase(0, m_start);
-        m_start = 0;
-    }
-    return Result::kPacket;
+    input.Take(4 + static_cast<std::size_t>(size));
+    return PacketResult::kPacket;
 }
 
 }  // namespace remote

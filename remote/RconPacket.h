@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "InputBuffer.h"
+
 namespace remote {
 
 enum PacketType : std::int32_t {
@@ -31,22 +33,11 @@ struct Packet {
 // kMaxBody bytes (longer ones are cut there).
 std::string EncodePacket(std::int32_t id, std::int32_t type, std::string_view body);
 
-// Cuts packets out of the bytes of one connection as they arrive.
-class PacketReader {
-public:
-    enum class Result { kNone, kPacket, kMalformed };
-
-    void Append(const char* data, std::size_t size) { m_buffer.append(data, size); }
-    std::size_t Buffered() const { return m_buffer.size() - m_start; }
-
-    // The next whole packet into `packet`; kNone until one has arrived whole;
-    // kMalformed (for good: the connection must close) on a size outside
-    // kMinSize..kMaxSize or a body not ended by NUL, with `why` saying which.
-    Result Next(Packet& packet, std::string& why);
-
-private:
-    std::string m_buffer;
-    std::size_t m_start = 0;  // bytes before it have been taken
-};
+// Cuts the next whole packet out of a connection's input into `packet`.
+// kNone until one has arrived whole; kMalformed (for good: the connection must
+// close) on a size outside kMinSize..kMaxSize or a body not ended by NUL,
+// with `why` saying which.
+enum class PacketResult { kNone, kPacket, kMalformed };
+PacketResult NextPacket(InputBuffer& input, Packet& packet, std::string& why);
 
 }  // namespace remote

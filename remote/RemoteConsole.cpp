@@ -4,7 +4,7 @@
 
 #include "CommandExchange.h"
 #include "CommandRunner.h"
-#include "RconServer.h"
+#include "RconHandler.h"
 #include "RemoteSettings.h"
 #include "UniqueHandle.h"
 #include "Winsock.h"
@@ -12,11 +12,25 @@
 
 namespace remote {
 
+namespace {
+
+ServerLimits LimitsOf(const RemoteSettings& settings) {
+    ServerLimits limits;
+    limits.maxConnections = settings.maxConnections;
+    limits.idleTime = static_cast<std::uint64_t>(settings.idleMinutes) * 60'000;
+    return limits;
+}
+
+}  // namespace
+
 // Members in the order they are made; they go in reverse: the socket thread
 // ends before the window that runs its commands, and Winsock last.
 struct RemoteConsole::Running {
-    explicit Running(RemoteSettings settings)
-        : exchange(wake.Get()), runner(exchange), server(std::move(settings), exchange, wake.Get()) {}
+    Running(const RemoteSettings& settings, ServerCounters& counters)
+        : exchange(wake.Get(), static_cast<std::size_t>(settings.maxConnections)),
+          runner(exchange),
+          handler(settings.password, exchange, server, counters),
+          server("Remote console", LimitsOf(settings), handler, counters, wake.Get()) {}
     ~Running() {
         server.Stop();
         runner.Stop();
@@ -27,7 +41,8 @@ struct RemoteConsole::Running {
         ::CreateEventA(nullptr, FALSE, FALSE, nullptr)};  // auto-reset: replies are ready, or stop
     CommandExchange exchange;
     CommandRunner runner;
-    RconServer server;
+    RconHandler handler;
+    SocketServer server;
 };
 
 RemoteConsole::RemoteConsole() = default;
@@ -47,32 +62,41 @@ void RemoteConsole::Start(const char* iniPath) {
     case SettingsVerdict::kOn:
         break;
     }
-    const std::string address = settings.addressText;
     const bool loopback = (settings.address >> 24) == 127;
-    auto running = std::make_unique<Running>(std::move(settings));
+    auto running = std::make_unique<Running>(settings, m_counters);
     if (!running->winsock || !running->wake) {
         Log(LogCategory::Info, "Remote console off: Windows Sockets could not start");
         return;
     }
-    if (!running->server.Listen(why) || !running->runner.Start() || !running->server.Start(why)) {
+    if (!running->server.Listen(settings.address, settings.port, why) || !running->runner.Start() ||
+        !running->server.Start(why)) {
         Logf(LogCategory::Info, "Remote console off: %s",
              why.empty() ? "its window could not be made" : why.c_str());
         return;
     }
-    Logf(LogCategory::Info, "Remote console listening on %s:%u", address.c_str(),
+    Logf(LogCategory::Info, "Remote console listening on %s:%u", settings.addressText.c_str(),
          static_cast<unsigned>(running->server.Port()));
     if (!loopback)
         Logf(LogCategory::Info,
              "Remote console: %s is reachable from other machines; anyone who reaches port %u may try the "
              "password",
-             address.c_str(), static_cast<unsigned>(running->server.Port()));
+             settings.addressText.c_str(), static_cast<unsigned>(running->server.Port()));
     m_running = std::move(running);
 }
 
-void RemoteConsole::Stop() {
-    if (!m_running) return;
+bool RemoteConsole::Stop(std::function<void()> again) {
+    if (!m_running) return true;
+    if (m_running->runner.Running()) {
+        // The clients go now; the window and the exchange stay until the
+        // command has returned through them.
+        m_running->server.Stop();
+        m_running->runner.Stop();
+        m_running->runner.WhenReturned(std::move(again));
+        return false;
+    }
     m_running.reset();
     Log(LogCategory::Info, "Remote console closed");
+    return true;
 }
 
 }  // namespace remote

@@ -4,7 +4,10 @@
 // the close sequence, before the engine stops.
 #pragma once
 
+#include <functional>
 #include <memory>
+
+#include "SocketServer.h"
 
 namespace remote {
 
@@ -21,12 +24,20 @@ public:
     // happens at all.
     void Start(const char* iniPath);
     // On the GUI thread: closes the listener and every connection; commands
-    // still waiting are not run. Does nothing when not started.
-    void Stop();
+    // still waiting are not run. True when it is all gone (or was never
+    // started). False when a remote command is still running inside the
+    // engine (which runs the message loop, and so brought the close here):
+    // the rest goes once it returns, and `again` is called then, so that the
+    // close can be asked for again.
+    bool Stop(std::function<void()> again = nullptr);
+
+    // What the remote console has seen since the shell started.
+    const ServerCounters& Counters() const { return m_counters; }
 
 private:
     struct Running;
     std::unique_ptr<Running> m_running;
+    ServerCounters m_counters;
 };
 
 }  // namespace remote

@@ -81,6 +81,15 @@ SettingsVerdict ReadRemoteSettings(const char* iniPath, RemoteSettings& settings
         }
         settings.maxConnections = static_cast<int>(number);
     }
+
+    ReadValue(iniPath, "IdleMinutes", text);
+    if (!text.empty()) {
+        if (!ParseNumber(text, kMostIdleMinutes, number)) {
+            why = "IdleMinutes \"" + text + "\" is not a number from 0 to " + std::to_string(kMostIdleMinutes);
+            return SettingsVerdict::kWrong;
+        }
+        settings.idleMinutes = static_cast<int>(number);
+    }
     return SettingsVerdict::kOn;
 }
 

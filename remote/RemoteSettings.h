@@ -5,6 +5,8 @@
 //   Address         an IPv4 address to listen on, 0.0.0.0 = every interface;
 //                   127.0.0.1 by default
 //   MaxConnections  1..kMostConnections; 8 by default
+//   IdleMinutes     0..kMostIdleMinutes: a signed-in client that sends nothing
+//                   for this long is closed; 0 = never; 60 by default
 #pragma once
 
 #include <cstdint>
@@ -18,6 +20,7 @@ inline constexpr std::size_t kMostPasswordLength = 255;
 // The socket thread waits on one event per connection, the listener's and
 // its own wake-up event, and a wait takes at most 64.
 inline constexpr int kMostConnections = 62;
+inline constexpr int kMostIdleMinutes = 10080;  // a week
 
 struct RemoteSettings {
     std::string password;
@@ -25,6 +28,7 @@ struct RemoteSettings {
     std::uint32_t address = 0x7F000001;  // host byte order
     std::string addressText = "127.0.0.1";
     int maxConnections = 8;
+    int idleMinutes = 60;
 };
 
 enum class SettingsVerdict {

@@ -1,5 +1,7 @@
 #include "SignInGuard.h"
 
+#include <algorithm>
+
 #include "RconPacket.h"
 
 namespace remote {
@@ -18,33 +20,65 @@ bool SamePassword(std::string_view given, std::string_view password) {
     return difference == 0;
 }
 
-bool SignInGuard::LockedOut(std::uint32_t address, std::uint64_t now) const {
+SignInVerdict SignInGuard::Verdict(std::uint32_t address, std::uint64_t now) {
+    Forget(now);
     const auto found = m_records.find(address);
-    return found != m_records.end() && now < found->second.lockedUntil;
+    if (found != m_records.end() && now < found->second.lockedUntil) return SignInVerdict::kLockedOut;
+    const bool known = Known(address);
+    if (now < m_pausedUntil && !known) return SignInVerdict::kPaused;
+    if (found == m_records.end() && m_records.size() >= kMostAddresses && !known &&
+        std::all_of(m_records.begin(), m_records.end(),
+                    [](const auto& entry) { return entry.second.lockedUntil != 0; }))
+        return SignInVerdict::kFull;
+    return SignInVerdict::kMayTry;
 }
 
-bool SignInGuard::Failed(std::uint32_t address, std::uint64_t now) {
+SignInGuard::Outcome SignInGuard::Failed(std::uint32_t address, std::uint64_t now) {
+    Outcome outcome;
     Forget(now);
-    if (m_records.size() >= kMostAddresses && !m_records.contains(address)) {
-        // Full of live records: the one whose last failure is oldest goes.
-        auto oldest = m_records.begin();
-        for (auto it = m_records.begin(); it != m_records.end(); ++it)
-            if (it->second.lockedUntil == 0 && (oldest->second.lockedUntil != 0 ||
-                                                it->second.failures.back() < oldest->second.failures.back()))
-                oldest = it;
-        m_records.erase(oldest);
+    m_recentFailures.push_back(now);
+    if (static_cast<int>(m_recentFailures.size()) >= kMostFailuresOverall && now >= m_pausedUntil) {
+        m_pausedUntil = now + kPause;
+        m_recentFailures.clear();
+        outcome.paused = true;
     }
+    if (!m_records.contains(address) && m_records.size() >= kMostAddresses && !MakeRoom())
+        return outcome;  // full of lock-outs: Verdict refuses new addresses until one ends
     Record& record = m_records[address];
-    if (now < record.lockedUntil) return false;  // already locked out
+    if (now < record.lockedUntil) return outcome;  // already locked out
     record.failures.push_back(now);
-    if (static_cast<int>(record.failures.size()) < kFailures) return false;
+    if (static_cast<int>(record.failures.size()) < kFailures) return outcome;
     record.failures.clear();
     record.lockedUntil = now + kLockOut;
+    outcome.lockedOut = true;
+    return outcome;
+}
+
+void SignInGuard::SignedIn(std::uint32_t address) {
+    std::erase(m_known, address);
+    if (m_known.size() >= kMostKnown) m_known.pop_front();
+    m_known.push_back(address);
+}
+
+bool SignInGuard::Known(std::uint32_t address) const {
+    return std::find(m_known.begin(), m_known.end(), address) != m_known.end();
+}
+
+bool SignInGuard::MakeRoom() {
+    auto oldest = m_records.end();
+    for (auto it = m_records.begin(); it != m_records.end(); ++it)
+        if (it->second.lockedUntil == 0 &&
+            (oldest == m_records.end() || it->second.failures.back() < oldest->second.failures.back()))
+            oldest = it;
+    if (oldest == m_records.end()) return false;  // a lock-out is never cut short
+    m_records.erase(oldest);
     return true;
 }
 
-// Drops failures older than the window, and records left with nothing.
+// Drops failures older than the window, ended lock-outs, and records left
+// with nothing.
 void SignInGuard::Forget(std::uint64_t now) {
+    while (!m_recentFailures.empty() && now - m_recentFailures.front() >= kWindow) m_recentFailures.pop_front();
     for (auto it = m_records.begin(); it != m_records.end();) {
         Record& record = it->second;
         while (!record.failures.empty() && now - record.failures.front() >= kWindow)

@@ -1,5 +1,7 @@
 #include "RconFigures.h"
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -36,6 +38,8 @@ constexpr int kClientCommands = 1000;
 constexpr double kFloorFactor = 1.2;
 constexpr double kPaceTolerance = 0.005;
 constexpr double kRoundSecondsGuess = 7;  // one round of the load, on a quiet machine
+constexpr double kFloodFactor = 1.5;
+constexpr int kFloodBlocks = 10;
 
 // Microseconds of each of `count` commands with a one-line reply; empty when
 // a reply was wrong or missing.
@@ -135,6 +139,90 @@ void RoundTripFigures(const Paths& paths, std::uint16_t shellPort, ResultTable& 
                          kind.factor);
         }
     }
+}
+
+// A hostile address that floods while it runs: bursts of connections from
+// 127.0.0.4 that each send four zero bytes (a packet size of 0) and close.
+class JunkFlood {
+public:
+    explicit JunkFlood(std::uint16_t port) : m_thread([this, port] { Run(port); }) {}
+    ~JunkFlood() {
+        m_stop = true;
+        m_thread.join();
+    }
+    int Connections() const { return m_connections; }
+
+private:
+    void Run(std::uint16_t port) {
+        sockaddr_in local{}, server{};
+        local.sin_family = server.sin_family = AF_INET;
+        ::inet_pton(AF_INET, "127.0.0.4", &local.sin_addr);
+        ::inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
+        server.sin_port = htons(port);
+        while (!m_stop) {
+            std::vector<SOCKET> burst;
+            for (int i = 0; i < 50; ++i) {
+                const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+                if (s == INVALID_SOCKET) continue;
+                u_long nonBlocking = 1;
+                ::ioctlsocket(s, FIONBIO, &nonBlocking);
+                ::bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local);
+                ::connect(s, reinterpret_cast<sockaddr*>(&server), sizeof server);  // completes meanwhile
+                burst.push_back(s);
+            }
+            ::Sleep(5);
+            for (const SOCKET s : burst) {
+                ::send(s, "\0\0\0\0", 4, 0);
+                ::closesocket(s);
+            }
+            m_connections += static_cast<int>(burst.size());
+        }
+    }
+
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_connections{0};
+    std::thread m_thread;
+};
+
+// The administrator's round trip while a hostile address floods, against the
+// same without the flood, in alternating blocks.
+void FloodFigures(std::uint16_t port, ResultTable& table) {
+    vt::RconClient admin(port);
+    if (!admin.SignIn(kPassword)) {
+        table.Pending("rcon round trip under a flood", "the client could not sign in to the shell");
+        return;
+    }
+    int id = 10;
+    RoundTrips(admin, kWarmUp, id);
+    std::vector<std::vector<double>> flooded(kFloodBlocks), quiet(kFloodBlocks);
+    int junk = 0;
+    const int pairs = Alternate(
+        kFloodBlocks,
+        [&](int i) {
+            JunkFlood flood(port);
+            ::Sleep(200);
+            flooded[i] = RoundTrips(admin, kBlockCommands, id);
+            junk += flood.Connections();
+            return !flooded[i].empty();
+        },
+        [&](int i) {
+            ::Sleep(200);
+            return !(quiet[i] = RoundTrips(admin, kBlockCommands, id)).empty();
+        });
+    if (pairs != kFloodBlocks) {
+        table.Add({"rcon round trip p99, a hostile address flooding vs not", "", "", "", "a wrong reply", "FAIL"});
+        return;
+    }
+    PairedFigure p99s;
+    std::vector<double> floodedAll, quietAll;
+    for (int i = 0; i < pairs; ++i) {
+        p99s.Add(Percentile(flooded[i], 99), Percentile(quiet[i], 99));
+        floodedAll.insert(floodedAll.end(), flooded[i].begin(), flooded[i].end());
+        quietAll.insert(quietAll.end(), quiet[i].begin(), quiet[i].end());
+    }
+    AddPooledRow(table, "rcon round trip p99, a hostile address flooding vs not (us)", Percentile(floodedAll, 99),
+                 Percentile(quietAll, 99), p99s, 1, kFloodFactor);
+    table.Add({"rcon hostile connections during the flooded blocks", std::to_string(junk), "", "", "", "info"});
 }
 
 // 8 clients x 1000 commands at once; the replies that came whole and in order.
@@ -292,6 +380,7 @@ void RunRconFigures(const Paths& paths, const Options& options, ResultTable& tab
         return;
     }
     RoundTripFigures(paths, port, table);
+    FloodFigures(port, table);
     LoadFigures(paths, options, run, port, table);
 }
 

@@ -162,6 +162,30 @@ bool OnSleep(Arguments& arguments) {
     return true;
 }
 
+// rec.pump MS: runs this thread's messages for MS milliseconds, as an engine
+// that keeps its windows alive during a long command does, then "note pumped".
+bool OnPump(Arguments& arguments) {
+    std::int64_t milliseconds = 0;
+    if (!engines::ParseInteger(arguments.Next(), 0, INT32_MAX, milliseconds) || !arguments.AtEnd())
+        return false;
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));  // left for the loop it ends
+                Journal("note pumped");
+                return true;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    Journal("note pumped");
+    return true;
+}
+
 struct ThreadLogWorker {
     int index;
     std::int64_t lines;
@@ -290,6 +314,7 @@ constexpr ControlCommand kControlCommands[] = {
     {"dump", OnDump},
     {"reply", OnReply},
     {"sleep", OnSleep},
+    {"pump", OnPump},
     {"crash", OnCrash},
     {"threadlog", OnThreadLog},
     {"ontick", OnOnTick},
