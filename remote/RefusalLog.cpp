@@ -12,6 +12,9 @@ const char* const kNouns[] = {
 };
 static_assert(std::size(kNouns) == static_cast<std::size_t>(Refusal::kKinds));
 
+// Times handed in may run a little behind one another.
+std::uint64_t Since(std::uint64_t now, std::uint64_t then) { return now > then ? now - then : 0; }
+
 }  // namespace
 
 std::string GroupedNumber(std::uint64_t number) {
@@ -27,7 +30,7 @@ bool RefusalLog::Note(std::uint32_t address, Refusal kind, std::uint64_t now) {
         ++found->second.count;
         return false;
     }
-    if (now - m_budgetSince >= kPeriod) {
+    if (Since(now, m_budgetSince) >= kPeriod) {
         m_budgetSince = now;
         m_firstLines = 0;
     }
@@ -45,7 +48,7 @@ std::vector<std::string> RefusalLog::Due(std::uint64_t now, bool all) {
     std::vector<std::string> lines;
     for (auto it = m_records.begin(); it != m_records.end();) {
         Record& record = it->second;
-        if (!all && now - record.since < kPeriod) {
+        if (!all && Since(now, record.since) < kPeriod) {
             ++it;
         } else if (record.count == 0) {
             it = m_records.erase(it);  // quiet for a minute: the next one is logged whole again
@@ -57,7 +60,7 @@ std::vector<std::string> RefusalLog::Due(std::uint64_t now, bool all) {
     }
     for (int kind = 0; kind < static_cast<int>(Refusal::kKinds); ++kind) {
         Record& others = m_others[kind];
-        if (others.count != 0 && (all || now - others.since >= kPeriod)) {
+        if (others.count != 0 && (all || Since(now, others.since) >= kPeriod)) {
             lines.push_back(Line("other addresses", others.count, static_cast<Refusal>(kind)));
             others = {};
         }
