@@ -18,7 +18,7 @@ static_assert(kFirstConnectionIndex + 62 <= WSA_MAXIMUM_WAIT_EVENTS);
 // The longest wait: refusal counts fall due, and the listener is tried again
 // even when no FD_ACCEPT came (Wine does not always signal one again while
 // connections still wait).
-constexpr std::uint64_t kLongestWait = 1000;
+constexpr std::uint64_t kLongestWait = 250;
 
 }  // namespace
 
@@ -157,7 +157,7 @@ bool SocketServer::Accept(std::uint64_t now) {
         const int error = ::WSAGetLastError();
         // A connection that its peer reset before it was taken fails alone;
         // the ones behind it still wait. Anything else is tried again next
-        // round, within a second.
+        // round, within kLongestWait.
         if (error != WSAECONNRESET && error != WSAECONNABORTED) return false;
     }
     return true;
@@ -246,8 +246,9 @@ void SocketServer::CloseQuiet(std::uint64_t now) {
                    "closed: not signed in within " + std::to_string(m_limits.signInTime / 1000) + " s");
         } else if (connection->signedIn && m_limits.idleTime && !connection->busy &&
                    now - connection->LastHeard() >= m_limits.idleTime) {
-            Close(*connection,
-                  "closed: nothing heard for " + std::to_string(m_limits.idleTime / 60'000) + " minutes");
+            const std::uint64_t minutes = m_limits.idleTime / 60'000;
+            Close(*connection, "closed: nothing heard for " + std::to_string(minutes) +
+                                   (minutes == 1 ? " minute" : " minutes"));
         }
     }
 }
