@@ -98,9 +98,8 @@ public:
     void Resume(Connection& connection);
     Connection* Find(std::uint64_t serial);
 
-    // Most accepts in one round of the loop, and most rounds' worth of work
-    // before the stop flag is looked at again.
-    static constexpr int kMostAcceptsPerRound = 16;
+    // Most connections taken from the listener in one round of the loop.
+    static constexpr int kMostAcceptsPerRound = 64;
 
 private:
     static DWORD WINAPI ThreadEntry(void* self);
