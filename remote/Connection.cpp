@@ -26,6 +26,17 @@ Connection::Connection(UniqueSocket socket, const sockaddr_in& peer, std::uint64
       m_peer(AddressText(m_address) + ':' + std::to_string(ntohs(peer.sin_port))),
       m_acceptedAt(now),
       m_lastHeard(now) {
+    // A peer whose machine sleeps or whose route is gone is found out: probes
+    // after a minute of silence, every 10 s, and the system ends the
+    // connection when they go unanswered.
+    tcp_keepalive keepAlive{1, 60'000, 10'000};
+    DWORD returned = 0;
+    ::WSAIoctl(m_socket.Get(), SIO_KEEPALIVE_VALS, &keepAlive, sizeof keepAlive, nullptr, 0, &returned, nullptr,
+               nullptr);  // where unsupported, the idle time-out still frees the slot
+    m_ready = m_event && ::WSAEventSelect(m_socket.Get(), m_event.Get(), FD_READ | FD_WRITE | FD_CLOSE) == 0;
+}
+
+void Connection::PrepareForReplies() {
     // Replies go out as they are made, not held back for more to send.
     const BOOL noDelay = TRUE;
     ::setsockopt(m_socket.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
@@ -36,14 +47,6 @@ Connection::Connection(UniqueSocket socket, const sockaddr_in& peer, std::uint64
     const int sendBuffer = 64 * 1024;
     ::setsockopt(m_socket.Get(), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer),
                  sizeof sendBuffer);
-    // A peer whose machine sleeps or whose route is gone is found out: probes
-    // after a minute of silence, every 10 s, and the system ends the
-    // connection when they go unanswered.
-    tcp_keepalive keepAlive{1, 60'000, 10'000};
-    DWORD returned = 0;
-    ::WSAIoctl(m_socket.Get(), SIO_KEEPALIVE_VALS, &keepAlive, sizeof keepAlive, nullptr, 0, &returned, nullptr,
-               nullptr);  // where unsupported, the idle time-out still frees the slot
-    m_ready = m_event && ::WSAEventSelect(m_socket.Get(), m_event.Get(), FD_READ | FD_WRITE | FD_CLOSE) == 0;
 }
 
 bool Connection::Receive(std::uint64_t now) {

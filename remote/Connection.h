@@ -20,6 +20,9 @@ public:
     // Event(), and sets keep-alive probes on it.
     Connection(UniqueSocket socket, const sockaddr_in& peer, std::uint64_t serial, std::uint64_t now);
     bool Ready() const { return m_ready; }
+    // Sets the socket up for replies of any size; until then a stranger's
+    // connection costs as little as it can.
+    void PrepareForReplies();
 
     SOCKET Socket() const { return m_socket.Get(); }
     WSAEVENT Event() const { return m_event.Get(); }

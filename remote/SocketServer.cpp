@@ -177,7 +177,7 @@ void SocketServer::Admit(UniqueSocket socket, const sockaddr_in& peer, std::uint
     if (!why.empty()) {
     } else if (live >= m_limits.maxConnections) {
         why = "refused: already " + std::to_string(m_limits.maxConnections) + " connections";
-    } else if (waitingHere >= m_limits.mostWaitingPerAddress) {
+    } else if (waitingHere >= m_limits.mostWaitingPerAddress && !m_handler.Known(address)) {
         why = "refused: " + std::to_string(waitingHere) + " connections from it wait to sign in";
     } else if (live >= m_limits.maxConnections - reserved && !m_handler.Known(address)) {
         why = "refused: the last " + std::to_string(reserved) +
@@ -299,6 +299,7 @@ void SocketServer::NoteRefusal(std::uint32_t address, Refusal kind, const std::s
 
 void SocketServer::SignedIn(Connection& connection) {
     connection.signedIn = true;
+    connection.PrepareForReplies();
     ++m_counters.signIns;
     Logf(LogCategory::Info, "%s: %s signed in", m_name.c_str(), connection.Peer().c_str());
 }

@@ -23,7 +23,8 @@ namespace remote {
 
 struct ServerLimits {
     int maxConnections = 8;
-    int mostWaitingPerAddress = 2;  // connections from one address not signed in yet
+    // Connections from one address not signed in yet, unless it has signed in before.
+    int mostWaitingPerAddress = 2;
     // Slots that addresses which have never signed in do not take: the last
     // two, or fewer where there are fewer than five in all.
     int reserved = 2;
@@ -99,7 +100,7 @@ public:
     Connection* Find(std::uint64_t serial);
 
     // Most connections taken from the listener in one round of the loop.
-    static constexpr int kMostAcceptsPerRound = 64;
+    static constexpr int kMostAcceptsPerRound = 32;
 
 private:
     static DWORD WINAPI ThreadEntry(void* self);

@@ -1,7 +1,5 @@
 #include "RconFigures.h"
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -24,6 +22,8 @@
 #include "TickStats.h"
 #include "TickWindows.h"
 #include "Wait.h"
+#include "WinePath.h"
+#include "ChildProcess.h"
 
 namespace bench {
 
@@ -141,45 +141,60 @@ void RoundTripFigures(const Paths& paths, std::uint16_t shellPort, ResultTable& 
     }
 }
 
-// A hostile address that floods while it runs: bursts of connections from
-// 127.0.0.4 that each send four zero bytes (a packet size of 0) and close.
+// A hostile address that floods while it lives, from another host as an
+// attacker would (a Linux process, so that the attacker's own sockets cost
+// Wine nothing): about 1,000 connections a second from 127.0.0.4, in bursts
+// of 10, that each send four zero bytes (a packet size of 0) and close.
+constexpr char kFloodScript[] = R"(import os, socket, sys, time
+port, stop, count = int(sys.argv[1]), sys.argv[2], 0
+while not os.path.exists(stop):
+    burst = []
+    for _ in range(10):
+        s = socket.socket()
+        s.setblocking(False)
+        s.bind(('127.0.0.4', 0))
+        try:
+            s.connect(('127.0.0.1', port))
+        except BlockingIOError:
+            pass
+        burst.append(s)
+    time.sleep(0.01)
+    for s in burst:
+        try:
+            s.send(b'\0\0\0\0')
+        except OSError:
+            pass
+        s.close()
+    count += len(burst)
+print(count)
+)";
+
 class JunkFlood {
 public:
-    explicit JunkFlood(std::uint16_t port) : m_thread([this, port] { Run(port); }) {}
-    ~JunkFlood() {
-        m_stop = true;
-        m_thread.join();
+    explicit JunkFlood(std::uint16_t port) {
+        const std::string base = "/tmp/velmor-bench-flood-" + std::to_string(::GetCurrentProcessId());
+        m_stop = vt::ToWindowsPath(base + ".stop");
+        ::DeleteFileA(m_stop.c_str());
+        WriteTextFile(vt::ToWindowsPath(base + ".py"), kFloodScript);
+        m_thread = std::thread([this, base, port] {
+            const vt::ChildResult run = vt::RunHostCommand(
+                "python3 '" + base + ".py' " + std::to_string(port) + " '" + base + ".stop'", "/tmp", base,
+                {}, std::chrono::minutes(10));
+            m_connections = std::atoi(run.out.c_str());
+        });
     }
-    int Connections() const { return m_connections; }
+    ~JunkFlood() { Stop(); }
+    // Ends it; the connections it made.
+    int Stop() {
+        if (m_thread.joinable()) {
+            WriteTextFile(m_stop, "");
+            m_thread.join();
+        }
+        return m_connections;
+    }
 
 private:
-    void Run(std::uint16_t port) {
-        sockaddr_in local{}, server{};
-        local.sin_family = server.sin_family = AF_INET;
-        ::inet_pton(AF_INET, "127.0.0.4", &local.sin_addr);
-        ::inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
-        server.sin_port = htons(port);
-        while (!m_stop) {
-            std::vector<SOCKET> burst;
-            for (int i = 0; i < 50; ++i) {
-                const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-                if (s == INVALID_SOCKET) continue;
-                u_long nonBlocking = 1;
-                ::ioctlsocket(s, FIONBIO, &nonBlocking);
-                ::bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local);
-                ::connect(s, reinterpret_cast<sockaddr*>(&server), sizeof server);  // completes meanwhile
-                burst.push_back(s);
-            }
-            ::Sleep(5);
-            for (const SOCKET s : burst) {
-                ::send(s, "\0\0\0\0", 4, 0);
-                ::closesocket(s);
-            }
-            m_connections += static_cast<int>(burst.size());
-        }
-    }
-
-    std::atomic<bool> m_stop{false};
+    std::string m_stop;
     std::atomic<int> m_connections{0};
     std::thread m_thread;
 };
@@ -200,13 +215,13 @@ void FloodFigures(std::uint16_t port, ResultTable& table) {
         kFloodBlocks,
         [&](int i) {
             JunkFlood flood(port);
-            ::Sleep(200);
+            ::Sleep(500);  // under way
             flooded[i] = RoundTrips(admin, kBlockCommands, id);
-            junk += flood.Connections();
+            junk += flood.Stop();
             return !flooded[i].empty();
         },
         [&](int i) {
-            ::Sleep(200);
+            ::Sleep(1000);  // what the flood left queued is gone
             return !(quiet[i] = RoundTrips(admin, kBlockCommands, id)).empty();
         });
     if (pairs != kFloodBlocks) {
