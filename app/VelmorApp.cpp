@@ -92,6 +92,7 @@ const fw::MessageMapEntry VelmorApp::messageEntries[] = {
     {WM_COMMAND, 0, ID_LOG_OPEN, fw::On<&VelmorApp::OnLogOpen>},
     {WM_COMMAND, 0, ID_EDIT_COPY, fw::On<&VelmorApp::OnEditCopy>},
     {WM_COMMAND, 0, ID_EDIT_PASTE, fw::On<&VelmorApp::OnEditPaste>},
+    {WM_COMMAND, 0, ID_LOG_STATISTICS, fw::On<&VelmorApp::OnLogStatistics>},
     {WM_COMMAND, 0, ID_HELP, fw::On<&fw::WinApp::OnHelp>},
 };
 

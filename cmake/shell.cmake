@@ -8,6 +8,7 @@ add_library(velmor_shell STATIC
     app/FrameTimer.cpp
     app/RemoteConsoleHooks.cpp
     app/StartupPaths.cpp
+    app/StatisticsBlock.cpp
     app/TypeLibraryFile.cpp
     app/VelmorApp.cpp
     automation/VelmorEdServer.cpp
@@ -30,10 +31,16 @@ add_library(velmor_shell STATIC
     console/VelmorConsole.cpp
     engine/EngineCalls.cpp
     engine/EngineGuard.cpp
+    engine/Histogram.cpp
     engine/PlatformRecordFill.cpp
+    engine/ProcessFigures.cpp
+    engine/Statistics.cpp
     log/Log.cpp
     remote/CommandExchange.cpp
     remote/CommandRunner.cpp
+    remote/HttpRequestReader.cpp
+    remote/MetricsHttp.cpp
+    remote/MetricsText.cpp
     remote/RconConnection.cpp
     remote/RconPacket.cpp
     remote/RconServer.cpp

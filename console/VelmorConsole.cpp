@@ -132,7 +132,7 @@ void VelmorConsole::OnExecute() {
     m_history.Add(text);  // blank and repeated commands are not stored
     if (!text.empty()) {
         PLATFORM.Log(LogNumber(LogCategory::Console), text.c_str());
-        engine::Process(text.c_str());
+        engine::Process(text.c_str(), stats::CommandSource::Console);
     }
     m_CommandLine.SetText("");
 }

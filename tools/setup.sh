@@ -2,7 +2,8 @@
 # Installs what building and testing the shell need on Debian 12: the 32-bit
 # and 64-bit mingw-w64 cross compilers, widl and windres, 32-bit and 64-bit
 # Wine with Wine's fonts, Xvfb, GoogleTest's sources, CMake and Ninja;
-# Halibut and Python 3 for the help.
+# Halibut and Python 3 for the help; Prometheus (prometheus, promtool) for the
+# metrics' tests.
 # Packages already present are left alone. The 32-bit Wine is installed also
 # on a host that cannot run it: the scripts find that out by trying it.
 set -eu
@@ -13,7 +14,7 @@ SUDO=""
 PACKAGES="cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools \
 wine wine32:i386 wine64 fonts-wine \
 libwine-dev xvfb xauth x11-utils xdotool imagemagick googletest gnuplot-nox \
-halibut python3"
+halibut python3 prometheus"
 
 missing=""
 for p in $PACKAGES; do
