@@ -33,7 +33,8 @@ ProcessFigures ReadProcessFigures() noexcept {
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof memory;
     if (::GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
-        figures.privateBytes = memory.PrivateUsage;
+        // Wine leaves PrivateUsage at 0; the commit charge is the same figure.
+        figures.privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
         figures.workingSetBytes = memory.WorkingSetSize;
     }
 

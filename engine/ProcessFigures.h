@@ -12,8 +12,8 @@ struct ProcessFigures {
     double cpuSeconds = 0;         // user and kernel time together
     std::uint64_t privateBytes = 0;
     std::uint64_t workingSetBytes = 0;
-    std::uint64_t handles = 0;
-    std::uint64_t userObjects = 0; // 0 where the system does not count them (Wine)
+    std::uint64_t handles = 0;     // these three 0 where the system does not count them (Wine)
+    std::uint64_t userObjects = 0;
     std::uint64_t gdiObjects = 0;
 };
 
