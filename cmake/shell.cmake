@@ -38,6 +38,7 @@ add_library(velmor_shell STATIC
     log/Log.cpp
     remote/CommandExchange.cpp
     remote/CommandRunner.cpp
+    remote/CurrentMetrics.cpp
     remote/HttpRequestReader.cpp
     remote/MetricsHttp.cpp
     remote/MetricsText.cpp

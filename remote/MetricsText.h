@@ -18,4 +18,8 @@ inline constexpr char kMetricsContentType[] = "text/plain; version=0.0.4; charse
 std::string RenderMetrics(const stats::Snapshot& figures, const char* const* categoryNames, const char* version,
                           const char* architecture);
 
+// The shell's figures now, from any thread: a snapshot of the statistics
+// rendered with the log's category names and this build's version.
+std::string CurrentMetrics();
+
 }  // namespace remote
