@@ -29,6 +29,7 @@ const fw::MessageMapEntry VelmorConsole::messageEntries[] = {
     {WM_TIMER, 0, 0, fw::On<&VelmorConsole::OnTimer>},
     {kLogLinesWaitingMessage, 0, 0, fw::On<&VelmorConsole::OnLogLinesWaiting>},
     {WM_CONTEXTMENU, 0, 0, fw::On<&VelmorConsole::OnContextMenu>},
+    {WM_INITMENUPOPUP, 0, 0, fw::On<&VelmorConsole::OnInitMenuPopup>},
     {WM_COMMAND, 0, ID_EDIT_FIND, fw::On<&VelmorConsole::OnEditFind>},
     {WM_COMMAND, 0, ID_EDIT_REPEAT, fw::On<&VelmorConsole::OnEditFindNext>},
     {WM_COMMAND, 0, ID_EDIT_FIND_PREVIOUS, fw::On<&VelmorConsole::OnEditFindPrevious>},
@@ -116,6 +117,14 @@ void VelmorConsole::StartEngine() {
     engine::InitAll(fw::WinApp::Current()->m_hInstance);
     g_runState.store(kRunEngineRunning);
     if (ConsoleHost* host = fw::WinApp::CurrentAs<ConsoleHost>()) host->OnEngineStarted();
+}
+
+// The engine may have opened or closed the log since the menu was last
+// refreshed: once the engine runs, the items follow the shell's state
+// whenever a menu opens.
+void VelmorConsole::OnInitMenuPopup() {
+    if (g_engineStarted == 0) return;
+    if (ConsoleHost* host = fw::WinApp::CurrentAs<ConsoleHost>()) host->UpdateMenuState();
 }
 
 HCURSOR VelmorConsole::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }

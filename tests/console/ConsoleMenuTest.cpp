@@ -16,6 +16,7 @@
 #include "ShellProcess.h"
 #include "ShellWindows.h"
 #include "TextLines.h"
+#include "Wait.h"
 #include "log/LogBanner.h"
 #include "res/resource.h"
 
@@ -74,6 +75,26 @@ protected:
     }
     void TearDown() override { EXPECT_TRUE(shell.Close()); }
 
+    // Drops down a menu of the menu bar by its mnemonic, as Alt and the key
+    // do; its items as "rec.ontick rec.popup" journals them while it shows.
+    std::vector<vt::MenuItem> OpenMenu(char mnemonic) {
+        const std::size_t mark = shell.EngineJournal().Lines().size();
+        ::PostMessageA(shell.Console(), WM_SYSCOMMAND, SC_KEYMENU, mnemonic);
+        return vt::WaitForPopupMenu(shell, mark);
+    }
+    void CloseMenu(const std::vector<vt::MenuItem>& popup) {
+        ::PostMessageA(shell.Console(), WM_CANCELMODE, 0, 0);
+        if (popup.empty()) return;
+        const HWND window = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(popup.front().window));
+        EXPECT_TRUE(vt::WaitUntil([&] { return !::IsWindowVisible(window); }));
+    }
+    static unsigned PopupState(const std::vector<vt::MenuItem>& popup, int id) {
+        for (const vt::MenuItem& item : popup)
+            if (item.id == id) return item.state;
+        ADD_FAILURE() << "the menu shown lacks item " << id;
+        return MF_GRAYED | MF_DISABLED;
+    }
+
     ScratchTree tree;
     ShellProcess shell;
 };
@@ -112,6 +133,21 @@ TEST_F(ConsoleMenu, CloseLogThenOpenLogStartsTheFileAnew) {
     EXPECT_TRUE(StartsWith(lines[0], "INFO: Log file open, ")) << lines[0];
     EXPECT_EQ(lines[1], "CONSOLE: rec.window");
     EXPECT_TRUE(StartsWith(lines[2], "INFO: Log file closed, ")) << lines[2];
+
+    // The engine opens and closes the log behind the menu's back: the Log
+    // menu, opened as Alt+L opens it, still shows which item applies.
+    shell.Command("rec.ontick rec.popup");
+    shell.Command("rec.openlog Velmor.log");
+    std::vector<vt::MenuItem> popup = OpenMenu('l');
+    EXPECT_TRUE(Grayed(PopupState(popup, ID_LOG_OPEN)));
+    EXPECT_TRUE(Enabled(PopupState(popup, ID_LOG_CLOSE)));
+    CloseMenu(popup);
+    shell.Command("rec.closelog");
+    popup = OpenMenu('l');
+    EXPECT_TRUE(Enabled(PopupState(popup, ID_LOG_OPEN)));
+    EXPECT_TRUE(Grayed(PopupState(popup, ID_LOG_CLOSE)));
+    CloseMenu(popup);
+    shell.Command("rec.ontick off");
 }
 
 TEST_F(ConsoleMenu, AlwaysOnTopTwiceEntersAndLeavesTheTopmostBand) {
