@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -317,6 +319,25 @@ TEST_F(TickLateness, AnEarlyTickMovesTheScheduleBackInsteadOfCountingLate) {
     EXPECT_EQ(after.ticks - before.ticks, 4u);
     EXPECT_EQ(after.lateness.buckets[0] - before.lateness.buckets[0], 4u) << "each within 0.5 ms of its place";
     EXPECT_NEAR(after.lateness.sumSeconds - before.lateness.sumSeconds, 0.0004, 0.00005);
+}
+
+// Another thread reads while ticks are recorded: each snapshot has every
+// tick in all three figures or in none, whatever moment it was taken.
+TEST_F(TickLateness, ASnapshotTakenWhileTicksAreRecordedIsWhole) {
+    std::atomic<bool> done{false};
+    std::thread ticker([&] {
+        for (int i = 0; i < 300000; ++i) Tick(i * 28.0 + (i % 7));
+        done.store(true);
+    });
+    int snapshots = 0, torn = 0;
+    while (!done.load() || snapshots == 0) {
+        const stats::Snapshot s = stats::TakeSnapshot();
+        if (s.lateness.count != s.ticks || s.tickTime.count != s.ticks) ++torn;
+        ++snapshots;
+    }
+    ticker.join();
+    EXPECT_EQ(torn, 0) << "of " << snapshots << " snapshots";
+    EXPECT_GT(snapshots, 10);
 }
 
 TEST(HistogramQuantile, InterpolatesAsPrometheusDoesButNeverPastTheLongest) {
