@@ -26,9 +26,42 @@ struct Clock {
 };
 const Clock g_clock;
 
+// A 64-bit figure of the GUI thread's, read under the sequence counter. A
+// 64-bit atomic of a 32-bit processor moves through the x87 unit and the
+// stack, dozens of cycles a figure; there it is two 32-bit halves, plain
+// moves, which the sequence counter makes a consistent pair.
+template <class T>
+class Word {
+public:
+    T load(std::memory_order) const noexcept {
+#if defined(_WIN64)
+        return m_whole.load(kRelaxed);
+#else
+        return static_cast<T>((static_cast<std::uint64_t>(m_high.load(kRelaxed)) << 32) | m_low.load(kRelaxed));
+#endif
+    }
+    void store(T value, std::memory_order) noexcept {
+#if defined(_WIN64)
+        m_whole.store(value, kRelaxed);
+#else
+        const std::uint64_t bits = static_cast<std::uint64_t>(value);
+        m_low.store(static_cast<std::uint32_t>(bits), kRelaxed);
+        m_high.store(static_cast<std::uint32_t>(bits >> 32), kRelaxed);
+#endif
+    }
+
+private:
+#if defined(_WIN64)
+    std::atomic<T> m_whole{0};
+#else
+    std::atomic<std::uint32_t> m_low{0};
+    std::atomic<std::uint32_t> m_high{0};
+#endif
+};
+
 // Written by one thread only, so a load and a store count without a locked
 // instruction.
-void Bump(std::atomic<std::uint64_t>& counter) noexcept { counter.store(counter.load(kRelaxed) + 1, kRelaxed); }
+void Bump(Word<std::uint64_t>& counter) noexcept { counter.store(counter.load(kRelaxed) + 1, kRelaxed); }
 
 // A histogram of times in counter units; one writer.
 class TimeHistogram {
@@ -52,9 +85,9 @@ public:
     }
 
 private:
-    std::atomic<std::uint64_t> m_buckets[kBucketCount] = {};
-    std::atomic<std::int64_t> m_sum{0};
-    std::atomic<std::int64_t> m_max{0};
+    Word<std::uint64_t> m_buckets[kBucketCount] = {};
+    Word<std::int64_t> m_sum;
+    Word<std::int64_t> m_max;
 };
 
 // Ticks counted per second since the first tick, for the rate over the last
@@ -68,23 +101,30 @@ constexpr std::size_t kSlots = 64;  // more than the window, so that no slot of 
 struct GuiFigures {
     std::atomic<std::uint32_t> sequence{0};
 
-    std::atomic<std::uint64_t> ticks{0};
+    Word<std::uint64_t> ticks;
     TimeHistogram lateness;
     TimeHistogram tickTime;
-    std::atomic<std::int64_t> periodMs{28};
-    std::atomic<std::int64_t> firstTick{0};  // the first tick's start
-    // The schedule: the n-th tick since it was set (from 0) is due at origin
-    // + n periods. It is the earliest schedule every tick so far fits: a tick
-    // that starts before its place moves the origin back to it.
-    std::atomic<std::uint64_t> scheduled{0};
-    std::atomic<std::int64_t> origin{0};
-    std::atomic<std::int64_t> slotSecond[kSlots] = {};
-    std::atomic<std::uint64_t> slotTicks[kSlots] = {};
+    // The period in counter units: whole units, and the thousandths of a
+    // unit left over, which add up tick by tick.
+    Word<std::int64_t> periodCounts;
+    Word<std::int64_t> periodThousandths;
+    // The schedule: when the next tick is due (and its thousandths of a
+    // unit). It is the earliest schedule every tick so far fits: a tick that
+    // starts before its place moves the schedule back to it.
+    std::atomic<bool> scheduled{false};
+    Word<std::int64_t> due;
+    Word<std::int64_t> dueThousandths;
+    // The ticks' seconds, counted from the first tick.
+    Word<std::int64_t> firstTick;  // the first tick's start
+    Word<std::int64_t> second;
+    Word<std::int64_t> secondStart;
+    Word<std::int64_t> slotSecond[kSlots] = {};
+    Word<std::uint64_t> slotTicks[kSlots] = {};
 
-    std::atomic<std::uint64_t> commands[kCommandSourceCount] = {};
+    Word<std::uint64_t> commands[kCommandSourceCount] = {};
     TimeHistogram commandTime[kCommandSourceCount];
-    std::atomic<std::uint64_t> propertyRequests{0};
-    std::atomic<std::uint64_t> propertyData{0};
+    Word<std::uint64_t> propertyRequests;
+    Word<std::uint64_t> propertyData;
 };
 GuiFigures g_gui;
 
@@ -109,12 +149,6 @@ public:
     Writing(const Writing&) = delete;
     Writing& operator=(const Writing&) = delete;
 };
-
-// n periods of `periodMs` in counter units, without overflow for any run.
-std::int64_t Periods(std::int64_t n, std::int64_t periodMs) noexcept {
-    const std::int64_t ms = n * periodMs;
-    return ms / 1000 * g_clock.frequency + ms % 1000 * g_clock.frequency / 1000;
-}
 
 void ReadGuiFigures(Snapshot& s, std::int64_t& firstTick) noexcept {
     s.ticks = g_gui.ticks.load(kRelaxed);
@@ -164,35 +198,58 @@ std::int64_t Now() noexcept {
 RemoteCounters& Remote() noexcept { return g_remote; }
 
 void SetTickPeriod(unsigned milliseconds) noexcept {
+    const std::int64_t ms = milliseconds ? milliseconds : 1;
     const Writing writing;
-    g_gui.periodMs.store(milliseconds ? milliseconds : 1, kRelaxed);
-    g_gui.scheduled.store(0, kRelaxed);
+    g_gui.periodCounts.store(ms * g_clock.frequency / 1000, kRelaxed);
+    g_gui.periodThousandths.store(ms * g_clock.frequency % 1000, kRelaxed);
+    g_gui.scheduled.store(false, kRelaxed);
 }
 
+// No division here but once a second: on 32-bit processors a 64-bit
+// division is a call of its own.
 void RecordTick(std::int64_t start, std::int64_t end) noexcept {
     const Writing writing;
     const std::uint64_t ticks = g_gui.ticks.load(kRelaxed);
-    const std::uint64_t n = g_gui.scheduled.load(kRelaxed);
-    const std::int64_t period = g_gui.periodMs.load(kRelaxed);
-    std::int64_t first = g_gui.firstTick.load(kRelaxed);
     if (ticks == 0) {
-        first = start;
         g_gui.firstTick.store(start, kRelaxed);
+        g_gui.second.store(0, kRelaxed);
+        g_gui.secondStart.store(start, kRelaxed);
     }
-    if (n == 0) g_gui.origin.store(start, kRelaxed);
-    const std::int64_t place = Periods(static_cast<std::int64_t>(n), period);
-    std::int64_t late = start - (g_gui.origin.load(kRelaxed) + place);
-    if (late < 0) {
-        g_gui.origin.store(start - place, kRelaxed);
+
+    std::int64_t due = start;
+    std::int64_t thousandths = 0;
+    if (g_gui.scheduled.load(kRelaxed)) {
+        due = g_gui.due.load(kRelaxed);
+        thousandths = g_gui.dueThousandths.load(kRelaxed);
+    }
+    std::int64_t late = start - due;
+    if (late < 0) {  // early: the schedule was earlier than thought
+        due = start;
+        thousandths = 0;
         late = 0;
     }
+    due += g_gui.periodCounts.load(kRelaxed);
+    thousandths += g_gui.periodThousandths.load(kRelaxed);
+    if (thousandths >= 1000) {
+        thousandths -= 1000;
+        ++due;
+    }
+    g_gui.due.store(due, kRelaxed);
+    g_gui.dueThousandths.store(thousandths, kRelaxed);
+    g_gui.scheduled.store(true, kRelaxed);
+
     g_gui.lateness.Add(late);
     g_gui.tickTime.Add(end - start);
     g_gui.ticks.store(ticks + 1, kRelaxed);
-    g_gui.scheduled.store(n + 1, kRelaxed);
 
-    const std::int64_t second = start >= first ? (start - first) / g_clock.frequency : 0;
-    const std::size_t slot = static_cast<std::size_t>(second) % kSlots;
+    std::int64_t second = g_gui.second.load(kRelaxed);
+    if (start - g_gui.secondStart.load(kRelaxed) >= g_clock.frequency) {
+        const std::int64_t first = g_gui.firstTick.load(kRelaxed);
+        second = (start - first) / g_clock.frequency;
+        g_gui.second.store(second, kRelaxed);
+        g_gui.secondStart.store(first + second * g_clock.frequency, kRelaxed);
+    }
+    const std::size_t slot = static_cast<std::size_t>(second % static_cast<std::int64_t>(kSlots));
     if (g_gui.slotSecond[slot].load(kRelaxed) != second) {
         g_gui.slotSecond[slot].store(second, kRelaxed);
         g_gui.slotTicks[slot].store(1, kRelaxed);
