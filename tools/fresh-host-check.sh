@@ -89,9 +89,12 @@ mount --bind /dev/pts "$root/dev/pts"
 mount --bind /dev/shm "$root/dev/shm"
 [ -s "$root/etc/resolv.conf" ] || cp /etc/resolv.conf "$root/etc/resolv.conf"
 if [ -f /etc/ssl/certs/ca-certificates.crt ]; then
-    mkdir -p "$root/etc/ssl/certs"
+    # Also as a local authority: installing Debian's ca-certificates makes the
+    # bundle anew from the authorities it knows, local ones among them.
+    mkdir -p "$root/etc/ssl/certs" "$root/usr/local/share/ca-certificates"
     cp /etc/ssl/certs/ca-certificates.crt "$root/etc/ssl/certs/ca-certificates.crt"
-    say "Carried in: the host's CA bundle (/etc/ssl/certs/ca-certificates.crt)"
+    cp /etc/ssl/certs/ca-certificates.crt "$root/usr/local/share/ca-certificates/host-bundle.crt"
+    say "Carried in: the host's CA bundle (/etc/ssl/certs/ca-certificates.crt, also as a local authority)"
 fi
 if [ -f /etc/npmrc ]; then
     cp /etc/npmrc "$root/etc/npmrc"
