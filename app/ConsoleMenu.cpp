@@ -2,6 +2,7 @@
 // refresh of the three menu items that follow the shell's state.
 #include <windows.h>
 
+#include "StatisticsBlock.h"
 #include "VelmorApp.h"
 #include "console/VelmorConsole.h"
 #include "engine/vmserver.h"
@@ -50,6 +51,12 @@ void VelmorApp::OnLogOpen() {
 void VelmorApp::OnLogClose() {
     PLATFORM.CloseLog();
     UpdateMenuState();
+}
+
+// The figures are taken once, then written: the block's own lines are not in it.
+void VelmorApp::OnLogStatistics() {
+    for (const std::string& line : StatisticsLines(stats::TakeSnapshot()))
+        PLATFORM.Log(LogNumber(LogCategory::Info), line.c_str());
 }
 
 void VelmorApp::OnWindowAlwaysOnTop() {

@@ -8,6 +8,7 @@
 #include "VelmorApp.h"
 #include "console/RunState.h"
 #include "console/VelmorConsole.h"
+#include "engine/Statistics.h"
 #include "log/Log.h"
 
 namespace {
@@ -33,6 +34,7 @@ void CALLBACK timerCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
 void timerInit(unsigned rate) {
     // A rate of 0 would divide by zero; the slowest rate is one tick a second.
     g_rate = rate ? rate : 1;
+    stats::SetTickPeriod(Period());  // each tick's lateness is taken from its place on this schedule
     Logf(LogCategory::Init, "Timer initialized, %i fps", static_cast<int>(g_rate));
     ::timeBeginPeriod(Resolution());
     timerEnable();

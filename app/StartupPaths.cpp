@@ -1,6 +1,7 @@
 #include "StartupPaths.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace {
 constexpr char kEditorSuffix[] = " -EDITOR";
@@ -34,5 +35,23 @@ bool JoinPath(char* dest, std::size_t size, const char* first, const char* secon
     }
     std::memcpy(dest, first, a);
     std::memcpy(dest + a, second, b + 1);
+    return true;
+}
+
+bool StartTreeOfExecutable(char* dest, std::size_t size, const char* exePath) {
+    if (size == 0) return false;
+    dest[0] = '\0';
+    const std::string_view path(exePath);
+    const std::size_t name = path.find_last_of("\\/");
+    if (name == std::string_view::npos || name == 0) return false;
+    const std::size_t folder = path.find_last_of("\\/", name - 1);
+    if (folder == std::string_view::npos || folder == 0) return false;
+    if (UpperCaseAscii(std::string(path.substr(folder + 1, name - folder - 1)).c_str()) != "SYSTEM")
+        return false;
+    // No trailing separator, also at a drive's root ("C:"): the start tree
+    // is only ever joined with "\\System..." and the like.
+    if (folder + 1 > size) return false;
+    std::memcpy(dest, path.data(), folder);
+    dest[folder] = '\0';
     return true;
 }

@@ -17,3 +17,9 @@ std::string UpperCaseAscii(const char* text);
 // Joins two strings as they are into dest; false, leaving dest empty, when the
 // result would not fit (paths are refused rather than cut).
 bool JoinPath(char* dest, std::size_t size, const char* first, const char* second);
+
+// The start tree of an executable that lies in a folder named System (in any
+// case): that folder's parent, without a trailing separator ("C:" at a
+// drive's root). False, leaving dest empty, when the executable lies
+// elsewhere or the result does not fit (refused, not cut).
+bool StartTreeOfExecutable(char* dest, std::size_t size, const char* exePath);

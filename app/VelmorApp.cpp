@@ -41,6 +41,13 @@ bool HasSwitch(const char* commandLine, const char* name) {
     return false;
 }
 
+// This executable's full path; empty when it cannot be read whole.
+std::string ExecutablePath() {
+    char path[MAX_PATH + 1] = {};
+    const DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
+}
+
 // An OLE string converted from an 8-bit path; owned, freed with the object.
 class OleString {
 public:
@@ -92,6 +99,7 @@ const fw::MessageMapEntry VelmorApp::messageEntries[] = {
     {WM_COMMAND, 0, ID_LOG_OPEN, fw::On<&VelmorApp::OnLogOpen>},
     {WM_COMMAND, 0, ID_EDIT_COPY, fw::On<&VelmorApp::OnEditCopy>},
     {WM_COMMAND, 0, ID_EDIT_PASTE, fw::On<&VelmorApp::OnEditPaste>},
+    {WM_COMMAND, 0, ID_LOG_STATISTICS, fw::On<&VelmorApp::OnLogStatistics>},
     {WM_COMMAND, 0, ID_HELP, fw::On<&fw::WinApp::OnHelp>},
 };
 
@@ -106,13 +114,21 @@ VelmorApp::VelmorApp() { m_pszHelpFilePath = "..\\help\\velmor.hlp"; }
 VelmorApp::~VelmorApp() = default;
 
 BOOL VelmorApp::InitInstance() {
-    // The start directory is where the shell was started. One that does not
-    // fit the buffer is not used: the working directory stays as it is and
-    // the type library is not registered.
+    const bool oleStart = HasSwitch(m_lpCmdLine, "Embedding") || HasSwitch(m_lpCmdLine, "Automation");
+
+    // The start directory is where the shell was started. COM starts a local
+    // server in the Windows system folder (under Wine, in the client's
+    // folder), so an OLE start of an executable in a System folder works in
+    // the tree that folder belongs to instead. A directory that does not fit
+    // the buffer is not used: the working directory stays as it is and the
+    // type library is not registered.
     char startDirectory[kPathSize] = {};
-    const DWORD n = ::GetCurrentDirectoryA(kPathSize, startDirectory);
-    const bool haveStart = n > 0 && n < kPathSize;
-    if (!haveStart) startDirectory[0] = '\0';
+    bool haveStart = oleStart && StartTreeOfExecutable(startDirectory, kPathSize, ExecutablePath().c_str());
+    if (!haveStart) {
+        const DWORD n = ::GetCurrentDirectoryA(kPathSize, startDirectory);
+        haveStart = n > 0 && n < kPathSize;
+        if (!haveStart) startDirectory[0] = '\0';
+    }
 
     // The engine and the log work in start directory + "\system", joined as
     // is; a start whose System folder is missing still runs.
@@ -140,7 +156,6 @@ BOOL VelmorApp::InitInstance() {
     // The engine reads the upper-cased command line; an OLE start serves the
     // editor, so the class factories go up as running and the engine is told
     // with " -EDITOR".
-    const bool oleStart = HasSwitch(m_lpCmdLine, "Embedding") || HasSwitch(m_lpCmdLine, "Automation");
     CopyCommandLine(m_szCmdLine, sizeof m_szCmdLine, m_lpCmdLine, oleStart);
     if (oleStart) {
         fw::OleObjectFactory::RegisterAll();  // result deliberately ignored

@@ -38,6 +38,7 @@ public:
     void OnEditPaste();
     void OnLogOpen();
     void OnLogClose();
+    void OnLogStatistics();
     void OnWindowNewCamera();
     void OnWindowCloseAllCameras();
     void OnWindowAlwaysOnTop();

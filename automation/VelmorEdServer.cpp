@@ -29,7 +29,7 @@ void LogCommand(const char* command) {
 void RunCommand(BSTR command) {
     const std::string text = fw::BstrToAnsi(command);
     LogCommand(text.c_str());
-    engine::Process(text.c_str());  // result ignored
+    engine::Process(text.c_str(), stats::CommandSource::Automation);  // result ignored
 }
 
 // Shows the wait cursor for its lifetime, then the cursor that was current.

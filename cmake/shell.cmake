@@ -8,6 +8,7 @@ add_library(velmor_shell STATIC
     app/FrameTimer.cpp
     app/RemoteConsoleHooks.cpp
     app/StartupPaths.cpp
+    app/StatisticsBlock.cpp
     app/TypeLibraryFile.cpp
     app/VelmorApp.cpp
     automation/VelmorEdServer.cpp
@@ -30,11 +31,18 @@ add_library(velmor_shell STATIC
     console/VelmorConsole.cpp
     engine/EngineCalls.cpp
     engine/EngineGuard.cpp
+    engine/Histogram.cpp
     engine/PlatformRecordFill.cpp
+    engine/ProcessFigures.cpp
+    engine/Statistics.cpp
     log/Log.cpp
     remote/CommandExchange.cpp
     remote/CommandRunner.cpp
     remote/Connection.cpp
+    remote/CurrentMetrics.cpp
+    remote/HttpRequestReader.cpp
+    remote/MetricsHttp.cpp
+    remote/MetricsText.cpp
     remote/RconHandler.cpp
     remote/RconPacket.cpp
     remote/RefusalLog.cpp

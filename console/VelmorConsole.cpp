@@ -29,6 +29,7 @@ const fw::MessageMapEntry VelmorConsole::messageEntries[] = {
     {WM_TIMER, 0, 0, fw::On<&VelmorConsole::OnTimer>},
     {kLogLinesWaitingMessage, 0, 0, fw::On<&VelmorConsole::OnLogLinesWaiting>},
     {WM_CONTEXTMENU, 0, 0, fw::On<&VelmorConsole::OnContextMenu>},
+    {WM_INITMENUPOPUP, 0, 0, fw::On<&VelmorConsole::OnInitMenuPopup>},
     {WM_COMMAND, 0, ID_EDIT_FIND, fw::On<&VelmorConsole::OnEditFind>},
     {WM_COMMAND, 0, ID_EDIT_REPEAT, fw::On<&VelmorConsole::OnEditFindNext>},
     {WM_COMMAND, 0, ID_EDIT_FIND_PREVIOUS, fw::On<&VelmorConsole::OnEditFindPrevious>},
@@ -118,6 +119,14 @@ void VelmorConsole::StartEngine() {
     if (ConsoleHost* host = fw::WinApp::CurrentAs<ConsoleHost>()) host->OnEngineStarted();
 }
 
+// The engine may have opened or closed the log since the menu was last
+// refreshed: once the engine runs, the items follow the shell's state
+// whenever a menu opens.
+void VelmorConsole::OnInitMenuPopup() {
+    if (g_engineStarted == 0) return;
+    if (ConsoleHost* host = fw::WinApp::CurrentAs<ConsoleHost>()) host->UpdateMenuState();
+}
+
 HCURSOR VelmorConsole::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 void VelmorConsole::OnExecute() {
@@ -132,7 +141,7 @@ void VelmorConsole::OnExecute() {
     m_history.Add(text);  // blank and repeated commands are not stored
     if (!text.empty()) {
         PLATFORM.Log(LogNumber(LogCategory::Console), text.c_str());
-        engine::Process(text.c_str());
+        engine::Process(text.c_str(), stats::CommandSource::Console);
     }
     m_CommandLine.SetText("");
 }

@@ -56,6 +56,7 @@ private:
     void OnSetFocusCommandLine();
     void OnSetFocusOutput();
     void OnTimer(UINT id);
+    void OnInitMenuPopup();
     void OnLogLinesWaiting();
 
     // The output pane's context menu and find (PaneCommands.cpp).

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "LogBanner.h"
+#include "engine/Statistics.h"
 
 const char* const g_logNames[kLogCategoryCount] = {
     "CONSOLE", "INFO", "CRITICAL", "WIN", "NET", "ED",    "REND", "FILE",
@@ -40,14 +41,29 @@ std::recursive_mutex& FileLock() {
     return lock;
 }
 
+// The file is opened in text mode: each "\n" is written as "\r\n".
+constexpr std::size_t kLineEndBytes = 2;
+
 // The line and its "\n" under the lock, so that lines of several threads
-// never interleave. Write errors deliberately ignored; not flushed.
-void WriteLine(const char* line) {
+// never interleave. Write errors deliberately ignored; not flushed. The bytes
+// are counted as the file gets them.
+void WriteLine(const char* line, std::size_t length) {
     const std::lock_guard<std::recursive_mutex> hold(FileLock());
     if (FILE* file = PLATFORM.LogFile) {
         std::fputs(line, file);
         std::fputc('\n', file);
+        stats::RecordLogFileBytes(length + kLineEndBytes);
     }
+}
+
+// True when the text goes on past the 255 characters a line keeps, before
+// its first line break: the line is cut.
+bool CutAtLength(const char* text) {
+    if (!text) return false;
+    const std::size_t kept = kTextSize - 1;
+    for (std::size_t i = 0; i < kept; ++i)
+        if (text[i] == '\0' || text[i] == '\r' || text[i] == '\n') return false;
+    return text[kept] != '\0' && text[kept] != '\r' && text[kept] != '\n';
 }
 
 // The registered pane and the lines of other threads waiting for it. Only
@@ -147,6 +163,7 @@ std::size_t FormatLogLine(char* line, std::size_t size, int category, const char
 extern "C" void __cdecl Log(int category, const char* text) noexcept {
     char line[kLogLineSize];
     const std::size_t length = FormatLogLine(line, sizeof line, category, text);
+    stats::RecordLogLine(category, CutAtLength(text));
     if (t_capture) t_capture->CaptureLogLine(std::string_view(line, length));
     try {
         if (LogPane* pane = Pane().OnPaneThread()) {
@@ -159,7 +176,7 @@ extern "C" void __cdecl Log(int category, const char* text) noexcept {
         // Out of memory, or the pane failed: the line still goes to the file.
     }
     try {
-        WriteLine(line);
+        WriteLine(line, length);
     } catch (...) {
         // The file lock could not be taken: the line is lost, as a write error loses it.
     }
@@ -217,6 +234,9 @@ void OpenLogFile(const char* name) {
         return;
     }
     std::fputs(kLogBanner, PLATFORM.LogFile);
+    std::size_t bannerBytes = 0;
+    for (const char* p = kLogBanner; *p; ++p) bannerBytes += *p == '\n' ? kLineEndBytes : 1;
+    stats::RecordLogFileBytes(bannerBytes);
     Log(LogCategory::Info, opened);
 }
 

@@ -89,7 +89,7 @@ void CommandRunner::OnCommandWaiting() {
     std::string reply;
     {
         ReplyCapture capture;
-        engine::Process(command->text.c_str());  // result ignored
+        engine::Process(command->text.c_str(), stats::CommandSource::Remote);  // result ignored
         reply = capture.Take();
     }
     m_exchange.AddReply({command->connection, command->id, std::move(reply)});

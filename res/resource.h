@@ -42,6 +42,9 @@
 #define ID_HELP_ORDER_NOW               32791
 #define ID_HELP_WEB_SITE                32792
 
+// The Log menu's Statistics: the shell's figures written to the log
+#define ID_LOG_STATISTICS               32811
+
 // Find in the output pane (the pane's context menu and the console's keys)
 #define ID_EDIT_FIND_PREVIOUS           32810
 

@@ -2,7 +2,9 @@
 # Installs what building and testing the shell need on Debian 12: the 32-bit
 # and 64-bit mingw-w64 cross compilers, widl and windres, 32-bit and 64-bit
 # Wine with Wine's fonts, Xvfb, GoogleTest's sources, CMake and Ninja;
-# Halibut and Python 3 for the help.
+# Halibut and Python 3 for the help; Node.js and npm for the remote
+# console's test clients; Prometheus (prometheus, promtool) for the metrics'
+# tests.
 # Packages already present are left alone. The 32-bit Wine is installed also
 # on a host that cannot run it: the scripts find that out by trying it.
 set -eu
@@ -13,12 +15,17 @@ SUDO=""
 PACKAGES="cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools \
 wine wine32:i386 wine64 fonts-wine \
 libwine-dev xvfb xauth x11-utils xdotool imagemagick googletest gnuplot-nox \
-halibut python3"
+halibut python3 prometheus"
 
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
+# Node.js and npm by command: a host may have them from elsewhere than
+# Debian (whose npm package would then conflict); a fresh Debian 12 has neither.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+    missing="$missing nodejs npm"
+fi
 [ -z "$missing" ] && exit 0
 
 echo "Installing:$missing"

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "MeasureCostFigures.h"
 #include "OleTickFigures.h"
 #include "Options.h"
 #include "Paths.h"
@@ -45,6 +46,10 @@ int main(int argc, char** argv) {
         }
         if (options.Wants("log") || options.Wants("editor") || options.Wants("memory"))
             bench::RunSessionFigures(paths, options, table, save);
+        if (options.Wants("measure")) {
+            bench::RunMeasureCostFigures(table);
+            save();
+        }
         if (options.Wants("rcon")) {
             bench::RunRconFigures(paths, options, table);
             save();

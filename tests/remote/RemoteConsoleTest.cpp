@@ -108,6 +108,19 @@ TEST_F(RemoteConsole, TheLinuxClientPrintsTheWholeReplyAndSetsItsStatus) {
     ASSERT_TRUE(quiet.finished);
     EXPECT_EQ(quiet.exitCode, 0u) << quiet.err;
     EXPECT_EQ(quiet.out, "");
+
+    // A reply later than --timeout, and a port where nothing listens.
+    const vt::ChildResult slow = vt::RunHostCommand(
+        "python3 " VELMOR_SOURCE_DIR "/tools/velmor-rcon --timeout 0.5 127.0.0.1 " + std::to_string(s_port) +
+            " rec.sleep 2000",
+        VELMOR_SOURCE_DIR, Unix("remote-console-cli"), {{"VELMOR_RCON_PASSWORD", kPassword}});
+    ASSERT_TRUE(slow.finished);
+    EXPECT_EQ(slow.exitCode, 4u) << slow.err;
+    const vt::ChildResult nobody =
+        vt::RunHostCommand("python3 " VELMOR_SOURCE_DIR "/tools/velmor-rcon 127.0.0.1 1 rec.journal x",
+                           VELMOR_SOURCE_DIR, Unix("remote-console-cli"), {{"VELMOR_RCON_PASSWORD", kPassword}});
+    ASSERT_TRUE(nobody.finished);
+    EXPECT_EQ(nobody.exitCode, 3u) << nobody.err;
 }
 
 TEST_F(RemoteConsole, SignInIsAnsweredOnceAndALongReplyComesSplitThenWholeThroughTheProbe) {

@@ -121,7 +121,7 @@ TEST_F(ShellResources, ConsoleMenu129HasFivePopupsWithHelpAtTheRightAndEveryItem
          {{"&Begin game...", 32771, 0}, {"&Net game...", 32772, 0}, kSeparator, {"&Save game", 32773, 0},
           {"&Load game", 32774, 0}, kSeparator, {"E&xit", 32775, 0}}},
         {"&Edit", false, {{"&Copy", 57634, 0}, {"&Paste", 57637, 0}}},
-        {"&Log", false, {{"&Open VELMOR.LOG", 32779, 0}, {"&Close log", 32780, 0}}},
+        {"&Log", false, {{"&Open VELMOR.LOG", 32779, 0}, {"&Close log", 32780, 0}, kSeparator, {"&Statistics", 32811, 0}}},
         {"&Window", false,
          {{"&New Camera", 32784, 0}, {"&Close All Cameras", 32789, 0}, kSeparator, {"&Always on top", 32785, 0}}},
         {"Help", true,

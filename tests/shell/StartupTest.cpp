@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "Files.h"
 #include "ShellProcess.h"
 #include "ShellTestSupport.h"
 #include "automation/guids.h"
@@ -72,6 +73,20 @@ TEST(Startup, WorksInSystemUnderTheStartDirectory) {
     EXPECT_TRUE(tree.Exists("System\\recorder.journal"));
     EXPECT_FALSE(tree.Exists("Velmor.log"));
     EXPECT_FALSE(tree.Exists("recorder.journal"));
+}
+
+// Windows starts a local server in its system folder: an OLE start still
+// works in the tree of its own executable, and leaves that folder alone.
+TEST(Startup, AnOleStartInTheWindowsSystemFolderWorksInItsOwnTree) {
+    ScratchTree tree("startup-ole-system32");
+    ShellStart start = StartIn(tree, "-Embedding");
+    start.directory = "C:\\windows\\system32";
+    ShellProcess shell(start);
+    ASSERT_TRUE(shell.WaitEngineStarted());
+    shell.Command("rec.log 1 from the editor's shell");
+    ASSERT_TRUE(shell.Close());
+    EXPECT_NE(tree.Read("System\\Velmor.log").find("INFO: from the editor's shell"), std::string::npos);
+    EXPECT_FALSE(FileExists("C:\\windows\\system32\\Velmor.log"));
 }
 
 }  // namespace
