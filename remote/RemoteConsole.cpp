@@ -63,7 +63,7 @@ void RemoteConsole::Start(const char* iniPath) {
         break;
     }
     const bool loopback = (settings.address >> 24) == 127;
-    auto running = std::make_unique<Running>(settings, m_counters);
+    auto running = std::make_unique<Running>(settings, stats::Remote());  // the counters the metrics read
     if (!running->winsock || !running->wake) {
         Log(LogCategory::Info, "Remote console off: Windows Sockets could not start");
         return;

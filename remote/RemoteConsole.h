@@ -7,8 +7,6 @@
 #include <functional>
 #include <memory>
 
-#include "SocketServer.h"
-
 namespace remote {
 
 class RemoteConsole {
@@ -31,13 +29,9 @@ public:
     // close can be asked for again.
     bool Stop(std::function<void()> again = nullptr);
 
-    // What the remote console has seen since the shell started.
-    const ServerCounters& Counters() const { return m_counters; }
-
 private:
     struct Running;
     std::unique_ptr<Running> m_running;
-    ServerCounters m_counters;
 };
 
 }  // namespace remote

@@ -193,8 +193,7 @@ void SocketServer::Admit(UniqueSocket socket, const sockaddr_in& peer, std::uint
     }
     auto connection = std::make_unique<Connection>(std::move(socket), peer, m_nextSerial++, now);
     if (!connection->Ready()) return;
-    ++m_counters.accepted;
-    ++m_counters.open;
+    ++m_counters.connectionsOpen;
     // What arrived before its events were selected signals nothing: it is
     // read in its first turn.
     connection->again = true;
@@ -278,7 +277,7 @@ void SocketServer::Close(Connection& connection, const std::string& why, bool ab
     if (connection.signedIn)
         Logf(LogCategory::Info, "%s: %s signed out%s", m_name.c_str(), connection.Peer().c_str(), more.c_str());
     connection.Close(abortive);
-    --m_counters.open;
+    --m_counters.connectionsOpen;
 }
 
 void SocketServer::Refuse(Connection& connection, Refusal kind, const std::string& why, bool abortive) {

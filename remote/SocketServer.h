@@ -18,6 +18,7 @@
 #include "RefusalLog.h"
 #include "UniqueHandle.h"
 #include "Winsock.h"
+#include "engine/Statistics.h"
 
 namespace remote {
 
@@ -33,15 +34,9 @@ struct ServerLimits {
     std::size_t mostUnsent = 1024 * 1024;      // a client that does not read is closed at this
 };
 
-// What the server has seen, for anyone to read at any time.
-struct ServerCounters {
-    std::atomic<std::int32_t> open{0};  // connections open now
-    std::atomic<std::uint64_t> accepted{0};
-    std::atomic<std::uint64_t> refusals{0};  // logged or counted by the refusal log
-    std::atomic<std::uint64_t> signIns{0};
-    std::atomic<std::uint64_t> wrongPasswords{0};
-    std::atomic<std::uint64_t> lockOuts{0};
-};
+// What the server has seen, for anyone to read at any time (the metrics
+// read the remote console's).
+using ServerCounters = stats::RemoteCounters;
 
 class SocketServer;
 
