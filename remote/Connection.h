@@ -56,6 +56,7 @@ public:
     bool signedIn = false;
     bool busy = false;   // its handler waits for an answer from elsewhere; its input waits meanwhile
     bool again = false;  // it has more to do: served in the next round without waiting for an event
+    bool heardWhileBusy = false;  // input came while it was busy: read once it is not
 
     static constexpr std::size_t kTurnBytes = 16 * 1024;
     static constexpr std::size_t kReadAhead = 64 * 1024;

@@ -12,7 +12,8 @@ namespace remote {
 namespace {
 
 constexpr std::size_t kWakeIndex = 0;
-constexpr std::size_t kFirstConnectionIndex = 2;  // after the wake-up event and the listener's
+constexpr std::size_t kListenerIndex = 1;
+constexpr std::size_t kFirstConnectionIndex = 2;
 static_assert(kFirstConnectionIndex + 62 <= WSA_MAXIMUM_WAIT_EVENTS);
 
 // The longest wait: refusal counts fall due, and the listener is tried again
@@ -95,6 +96,8 @@ DWORD WINAPI SocketServer::ThreadEntry(void* self) {
 void SocketServer::Run() {
     std::vector<WSAEVENT> events;
     bool again = false;  // work is left from the last round: look, do not wait
+    bool acceptMore = false;
+    std::uint64_t nextAcceptTry = 0;
     while (!m_stop) {
         events.assign({m_wake, m_listenerEvent.Get()});
         for (const auto& connection : m_connections) events.push_back(connection->Event());
@@ -111,7 +114,14 @@ void SocketServer::Run() {
         // The wake-up event is the first: when it is set, the wait returns it
         // and resets it.
         if (result == WSA_WAIT_EVENT_0 + kWakeIndex) m_handler.Wake(now);
-        again = Accept(now);
+        // The listener is tried when it says so, while it may hold more, and
+        // every kLongestWait whatever it says.
+        again = false;
+        if (result == WSA_WAIT_EVENT_0 + kListenerIndex || acceptMore || now >= nextAcceptTry) {
+            acceptMore = Accept(now);
+            again = acceptMore;
+            nextAcceptTry = now + kLongestWait;
+        }
         // Each connection gets one bounded turn a round, and a different one
         // goes first each round.
         const std::size_t count = m_connections.size();
@@ -218,10 +228,14 @@ bool SocketServer::Turn(Connection& connection, std::uint64_t now) {
             return false;
         }
     }
-    if (!(happened.lNetworkEvents & (FD_READ | FD_CLOSE)) && !connection.again) return false;
+    const bool heard = (happened.lNetworkEvents & (FD_READ | FD_CLOSE)) != 0;
+    if (!heard && !connection.again) return false;
     connection.again = false;
     // Its input waits while it is busy; Resume brings it back.
-    if (connection.busy) return false;
+    if (connection.busy) {
+        connection.heardWhileBusy = connection.heardWhileBusy || heard;
+        return false;
+    }
     if (!connection.Receive(now)) {
         Close(connection, {}, true);
         return false;
@@ -303,7 +317,11 @@ void SocketServer::SignedIn(Connection& connection) {
     Logf(LogCategory::Info, "%s: %s signed in", m_name.c_str(), connection.Peer().c_str());
 }
 
-void SocketServer::Resume(Connection& connection) { connection.again = true; }
+void SocketServer::Resume(Connection& connection) {
+    // Read on where something came meanwhile or whole requests may wait.
+    connection.again = connection.heardWhileBusy || connection.Input().Size() != 0 || connection.MoreToRead();
+    connection.heardWhileBusy = false;
+}
 
 Connection* SocketServer::Find(std::uint64_t serial) {
     for (const auto& connection : m_connections)
