@@ -32,6 +32,11 @@ struct ServerLimits {
     std::uint64_t signInTime = 10'000;         // a connection not signed in by then is closed
     std::uint64_t idleTime = 0;                // a signed-in one quiet this long is closed; 0 = never
     std::size_t mostUnsent = 1024 * 1024;      // a client that does not read is closed at this
+    // What a connection closed at signInTime failed to do, for its line.
+    const char* lateWhy = "not signed in";
+    // Sign-ins, sign-outs and idle closes logged; off for a protocol whose
+    // "sign-in" is only its first request answered.
+    bool logSessions = true;
 };
 
 // What the server has seen, for anyone to read at any time (the metrics
