@@ -15,6 +15,7 @@ ServerLimits MetricsHandler::Limits() {
     limits.signInTime = kRequestTime;
     limits.idleTime = kIdleTime;
     limits.lateWhy = "no whole request";
+    limits.lateKind = Refusal::kRequestTime;
     limits.logSessions = false;  // a scrape is no event for the log
     return limits;
 }
@@ -44,7 +45,7 @@ bool MetricsHandler::Serve(Connection& connection, std::uint64_t now) {
         if (refused.empty())
             m_server.Close(connection, {});
         else
-            Refused(connection, Refusal::kMalformed, "refused: " + refused, false);
+            Refused(connection, Refusal::kBadRequest, "refused: " + refused, false);
         return false;
     }
     return input.Size() != 0;
@@ -60,7 +61,7 @@ bool MetricsHandler::Poll() {
         }
         // Before its first answer the server's sign-in time covers it.
         if (connection->signedIn && it->second->http.InsideRequest() && now - it->second->requestSince >= kRequestTime)
-            Refused(*connection, Refusal::kSignInTime,
+            Refused(*connection, Refusal::kRequestTime,
                     "closed: no whole request within " + std::to_string(kRequestTime / 1000) + " s", true);
         ++it;
     }

@@ -255,7 +255,7 @@ void SocketServer::CloseQuiet(std::uint64_t now) {
     for (const auto& connection : m_connections) {
         if (connection->Closed()) continue;
         if (!connection->signedIn && now - connection->AcceptedAt() >= m_limits.signInTime) {
-            Refuse(*connection, Refusal::kSignInTime,
+            Refuse(*connection, m_limits.lateKind,
                    std::string("closed: ") + m_limits.lateWhy + " within " +
                        std::to_string(m_limits.signInTime / 1000) + " s");
         } else if (connection->signedIn && m_limits.idleTime && !connection->busy &&

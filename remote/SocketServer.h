@@ -34,6 +34,7 @@ struct ServerLimits {
     std::size_t mostUnsent = 1024 * 1024;      // a client that does not read is closed at this
     // What a connection closed at signInTime failed to do, for its line.
     const char* lateWhy = "not signed in";
+    Refusal lateKind = Refusal::kSignInTime;
     // Sign-ins, sign-outs and idle closes logged; off for a protocol whose
     // "sign-in" is only its first request answered.
     bool logSessions = true;

@@ -469,6 +469,11 @@ TEST_F(MetricsEndpoint, ZTheCloseEndsTheEndpointAndTheLogStaysShort) {
     const std::vector<std::string> log = vt::SplitLines(s_treeB->Read("System\\Velmor.log"));
     for (const std::string& line : s_expected)
         EXPECT_NE(vt::IndexOfPrefix(log, line), -1) << "the log lacks: " << line;
+    // The flood's refusals past the first, counted in one line.
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
+        return line.starts_with("INFO: Metrics endpoint: ... and ") &&
+               line.find(" more refused connections from 127.0.0.20 in the last minute") != std::string::npos;
+    }));
     // A thousand connections and the rest: a few dozen lines at most.
     EXPECT_LE(vt::CountPrefix(log, "INFO: Metrics endpoint: "), 30);
     EXPECT_EQ(vt::CountPrefix(log, "INFO: Metrics endpoint: 127.0.0.1:"), 0) << "a scrape was logged";
