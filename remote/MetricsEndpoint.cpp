@@ -14,7 +14,9 @@ namespace remote {
 // Members in the order they are made; they go in reverse: the socket thread
 // ends first, Winsock last.
 struct MetricsEndpoint::Running {
-    Running() : handler(&CurrentMetrics, server), server("Metrics endpoint", MetricsHandler::Limits(), handler, counters, wake.Get()) {}
+    Running()
+        : handler(&CurrentMetrics, server),
+          server("Metrics endpoint", MetricsHandler::Limits(), handler, counters, wake.Get()) {}
     ~Running() { server.Stop(); }
 
     WinsockSession winsock;
@@ -53,8 +55,9 @@ void MetricsEndpoint::Start(const char* iniPath) {
     Logf(LogCategory::Info, "Metrics endpoint listening on %s:%u", settings.addressText.c_str(),
          static_cast<unsigned>(running->server.Port()));
     if ((settings.address >> 24) != 127)
-        Logf(LogCategory::Info, "Metrics endpoint: %s is reachable from other machines; anyone who reaches port %u "
-             "may read the figures",
+        Logf(LogCategory::Info,
+             "Metrics endpoint: %s is reachable from other machines; anyone who reaches port %u may read the "
+             "figures",
              settings.addressText.c_str(), static_cast<unsigned>(running->server.Port()));
     m_running = std::move(running);
 }

@@ -45,7 +45,7 @@ bool MetricsHandler::Serve(Connection& connection, std::uint64_t now) {
         if (refused.empty())
             m_server.Close(connection, {});
         else
-            Refused(connection, Refusal::kBadRequest, "refused: " + refused, false);
+            m_server.Refuse(connection, Refusal::kBadRequest, "refused: " + refused, false);
         return false;
     }
     return input.Size() != 0;
@@ -60,22 +60,14 @@ bool MetricsHandler::Poll() {
             continue;
         }
         // Before its first answer the server's sign-in time covers it.
-        if (connection->signedIn && it->second->http.InsideRequest() && now - it->second->requestSince >= kRequestTime)
-            Refused(*connection, Refusal::kRequestTime,
-                    "closed: no whole request within " + std::to_string(kRequestTime / 1000) + " s", true);
+        const Peer& peer = *it->second;
+        if (connection->signedIn && peer.http.InsideRequest() && now - peer.requestSince >= kRequestTime)
+            m_server.Refuse(*connection, Refusal::kRequestTime,
+                            "closed: no whole request within " + std::to_string(kRequestTime / 1000) + " s");
         ++it;
     }
     return false;
 }
 
-void MetricsHandler::Refused(Connection& connection, Refusal kind, const std::string& why, bool abortive) {
-    if (!connection.signedIn) {
-        m_server.Refuse(connection, kind, why, abortive);
-        return;
-    }
-    // One answered before is still a stranger to the log: within its limits.
-    m_server.NoteRefusal(connection.Address(), kind, connection.Peer() + " " + why);
-    m_server.Close(connection, {}, abortive);
-}
 
 }  // namespace remote

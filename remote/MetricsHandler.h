@@ -6,7 +6,7 @@
 // byte, counted here. Every client is a stranger: no slot is reserved and no
 // address is held to fewer than the most connections (scrapers and
 // attackers on one host share its address), and every refusal goes through
-// the server's refusal log, whoever was answered before.
+// the server's refusal log, whoever was answered before (the limits say so).
 #pragma once
 
 #include <cstdint>
@@ -49,7 +49,6 @@ private:
         MetricsHttp http;
         std::uint64_t requestSince = 0;  // the first byte of the request under way
     };
-    void Refused(Connection& connection, Refusal kind, const std::string& why, bool abortive);
 
     std::function<std::string()> m_render;
     SocketServer& m_server;

@@ -278,7 +278,7 @@ void SocketServer::Send(Connection& connection, std::string packet) {
     if (!connection.Send(std::move(packet))) {
         Close(connection, {}, true);
     } else if (connection.Unsent() > m_limits.mostUnsent) {
-        Close(connection,
+        Refuse(connection, Refusal::kConnection,
               "closed: over " + std::to_string(m_limits.mostUnsent) + " bytes unsent (the client does not read)",
               true);
     }
@@ -298,7 +298,7 @@ void SocketServer::Close(Connection& connection, const std::string& why, bool ab
 
 void SocketServer::Refuse(Connection& connection, Refusal kind, const std::string& why, bool abortive) {
     if (connection.Closed()) return;
-    if (connection.signedIn) {
+    if (connection.signedIn && m_limits.logSessions) {
         Close(connection, why, abortive);
         return;
     }

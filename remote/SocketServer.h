@@ -35,8 +35,9 @@ struct ServerLimits {
     // What a connection closed at signInTime failed to do, for its line.
     const char* lateWhy = "not signed in";
     Refusal lateKind = Refusal::kSignInTime;
-    // Sign-ins, sign-outs and idle closes logged; off for a protocol whose
-    // "sign-in" is only its first request answered.
+    // Sign-ins, sign-outs and idle closes logged, and a signed-in client's
+    // refusals whole; off for a protocol whose "sign-in" is only its first
+    // request answered, whose clients all stay strangers to the log.
     bool logSessions = true;
 };
 
@@ -91,7 +92,7 @@ public:
     // Closes, logging `why` first when given; a signed-in client signs out.
     void Close(Connection& connection, const std::string& why, bool abortive = false);
     // Closes for something a stranger did: logged within the refusal log's
-    // limits (whole for a signed-in client).
+    // limits (whole for a signed-in client, where sign-ins are logged).
     void Refuse(Connection& connection, Refusal kind, const std::string& why, bool abortive = true);
     // Logs "<name>: <line>" within the refusal log's limits.
     void NoteRefusal(std::uint32_t address, Refusal kind, const std::string& line);
