@@ -366,7 +366,7 @@ TEST_F(MetricsEndpoint, HostileRequestsAreClosedAsDocumentedAndTheTicksGoOn) {
         const char* why;
     };
     const Case cases[] = {
-        {"127.0.0.11", "GET /" + std::string(9000, 'a') + " HTTP/1.1\r\nHost: x\r\n\r\n", 414,
+        {"127.0.0.11", "GET /" + std::string(60000, 'a') + " HTTP/1.1\r\nHost: x\r\n\r\n", 414,
          "414 request line longer than 8 KiB"},
         {"127.0.0.12", "GET /metrics HTTP/1.1\r\nHost: x\r\nX-Long: " + std::string(9000, 'b') + "\r\n\r\n", 431,
          "431 request head longer than 8 KiB"},
