@@ -88,13 +88,24 @@ Process::Process(const std::string& exe, const std::string& arguments, const std
 
 Process::~Process() { Kill(); }
 
-bool Process::Running() const {
-    return m_process && ::WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT;
+namespace {
+
+// Waits on the process handle; should that handle have been closed under us
+// (a stale close elsewhere in the test process), on one opened by the id.
+// A process that can no longer be opened has ended.
+DWORD WaitOn(const fw::UniqueHandle& process, DWORD id, DWORD milliseconds) {
+    const DWORD result = ::WaitForSingleObject(process.Get(), milliseconds);
+    if (result != WAIT_FAILED) return result;
+    const fw::UniqueHandle byId(::OpenProcess(SYNCHRONIZE, FALSE, id));
+    return byId ? ::WaitForSingleObject(byId.Get(), milliseconds) : WAIT_OBJECT_0;
 }
 
+}  // namespace
+
+bool Process::Running() const { return m_process && WaitOn(m_process, m_id, 0) == WAIT_TIMEOUT; }
+
 bool Process::WaitExit(std::chrono::milliseconds timeout) {
-    return !m_process ||
-           ::WaitForSingleObject(m_process.Get(), static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+    return !m_process || WaitOn(m_process, m_id, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
 }
 
 DWORD Process::ExitCode() const {
