@@ -48,20 +48,6 @@ void AddPaceRows(ResultTable& table, const std::string& load, const TickStats& s
                "0", Verdict(shell.lost <= 0)});
 }
 
-// The judged tail: the lateness p99 that the shell counts for itself (read
-// from its own figures, or from its journal's ticks where they could not be
-// read) against the floor's own, counted alike, over all windows.
-void AddLatenessRows(ResultTable& table, const std::string& load, const TickWindows& windows) {
-    const Lateness shell = Pooled(windows.shellLateness);
-    const Lateness floor = Pooled(windows.floorLateness);
-    const std::string source = windows.shellLatenessOwn ? "" : ", shell's from its journal";
-    table.Add({"tick lateness median, " + load + source + " (ms)", Fixed(QuantileMs(shell, 0.5), 2),
-               Fixed(QuantileMs(floor, 0.5), 2), RatioText(QuantileMs(shell, 0.5), QuantileMs(floor, 0.5)), "",
-               "info"});
-    AddPooledRow(table, "tick lateness p99, " + load + source + " (ms)", QuantileMs(shell, 0.99),
-                 QuantileMs(floor, 0.99), PairedLateness(windows), 2, kFloorFactor);
-}
-
 void Failed(ResultTable& table, const std::string& load, const std::string& why) {
     std::fprintf(stderr, "driver: tick run %s: %s\n", load.c_str(), why.c_str());
     table.Add({"tick rate, " + load + " (/s)", "", "", "", why, "FAIL"});
@@ -78,7 +64,7 @@ bool AddWindowRows(ResultTable& table, PlotData& plot, const std::string& load, 
         return false;
     }
     AddPaceRows(table, load, shell, floor, tolerance);
-    AddLatenessRows(table, load, windows);
+    AddLatenessRows(table, load, windows, kFloorFactor);
     AddPooledRow(table, "tick interval error p99, " + load + ", across processes (ms)", shell.p99ErrorMs,
                  floor.p99ErrorMs, PairedTicks(windows, TickErrorP99), 2, 0);
     plot.AddTickSeries("floor-" + name, "floor, beside the shell, " + load, floor);

@@ -103,4 +103,16 @@ PairedFigure PairedTicks(const TickWindows& windows, double (*figure)(const Tick
     return paired;
 }
 
+void AddLatenessRows(ResultTable& table, const std::string& load, const TickWindows& windows, double factor) {
+    const Lateness shell = Pooled(windows.shellLateness);
+    const Lateness floor = Pooled(windows.floorLateness);
+    const std::string source = windows.shellLatenessOwn ? "" : ", shell's from its journal";
+    const double shellMedian = QuantileMs(shell, 0.5);
+    const double floorMedian = QuantileMs(floor, 0.5);
+    table.Add({"tick lateness median, " + load + source + " (ms)", Fixed(shellMedian, 2), Fixed(floorMedian, 2),
+               RatioText(shellMedian, floorMedian), "", "info"});
+    AddPooledRow(table, "tick lateness p99, " + load + source + " (ms)", QuantileMs(shell, 0.99),
+                 QuantileMs(floor, 0.99), PairedLateness(windows), 2, factor);
+}
+
 }  // namespace bench

@@ -8,11 +8,13 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "Floors.h"
 #include "Harness.h"
 #include "Interleave.h"
+#include "ResultTable.h"
 #include "TickLateness.h"
 #include "TickStats.h"
 
@@ -70,6 +72,11 @@ PairedFigure PairedTicks(const TickWindows& windows, double (*figure)(const Tick
 
 // Each pair's lateness p99 (milliseconds).
 PairedFigure PairedLateness(const TickWindows& windows);
+
+// The judged tail of a windowed run: the lateness p99 that the shell counts
+// for itself against the floor's, counted alike, over all windows, judged
+// "<= factor x floor"; and the medians for information.
+void AddLatenessRows(ResultTable& table, const std::string& load, const TickWindows& windows, double factor);
 
 inline double TickErrorP99(const TickStats& stats) { return stats.p99ErrorMs; }
 inline double TickIntervalMax(const TickStats& stats) { return stats.maxMs; }
