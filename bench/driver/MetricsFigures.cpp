@@ -67,7 +67,7 @@ void RoundTripFigures(const Paths& paths, std::uint16_t shellPort, ResultTable& 
     MetricsClient shell(shellPort);
     const std::optional<std::string> first = shell.Get();
     if (!first) {
-        table.Pending("scrape round trip", "the shell's metrics endpoint did not answer");
+        table.Add({"scrape round trip", "", "", "", "the shell's metrics endpoint did not answer", "FAIL"});
         return;
     }
     MetricsFloor floorRun(paths, first->size());
@@ -214,8 +214,12 @@ void RunMetricsFigures(const Paths& paths, const Options& options, ResultTable& 
         table.Pending("metrics", "the shell did not start");
         return;
     }
-    RoundTripFigures(paths, port, table);
-    LatenessUnderScrapes(options, port, table);
+    if (!MetricsClient(port).Get()) {
+        table.Pending("metrics", "the shell's metrics endpoint did not answer");
+    } else {
+        RoundTripFigures(paths, port, table);
+        LatenessUnderScrapes(options, port, table);
+    }
     if (!run.Close(std::chrono::seconds(30))) run.Kill();
 }
 
