@@ -189,7 +189,8 @@ BOOL VelmorApp::InitInstance() {
     } catch (...) {
         Log(LogCategory::Critical, "Caught general exception");
     }
-    m_remoteConsole.Stop();  // where the close sequence did not run
+    m_metrics.Stop();  // where the close sequence did not run
+    m_remoteConsole.Stop();
 
     timerExit();
     return FALSE;

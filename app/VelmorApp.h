@@ -9,6 +9,7 @@
 #include "camera/CameraHost.h"
 #include "camera/CameraList.h"
 #include "console/ConsoleHost.h"
+#include "remote/MetricsEndpoint.h"
 #include "remote/RemoteConsole.h"
 
 class VelmorConsole;
@@ -23,7 +24,7 @@ public:
     // Sets Open log, Close log and Always on top of the console menu from the
     // shell's state.
     void UpdateMenuState() override;
-    // The remote console runs while the engine does.
+    // The remote console and the metrics endpoint run while the engine does.
     void OnEngineStarted() override;
     bool OnConsoleClosing() override;
 
@@ -55,6 +56,7 @@ public:
     char m_szCmdLine[256] = {};              // upper-cased arguments, " -EDITOR" on an OLE start
     char m_szSettingsPath[256] = {};         // System\Velmor.ini of the start directory; "" if it does not fit
     remote::RemoteConsole m_remoteConsole;
+    remote::MetricsEndpoint m_metrics;
 
 protected:
     const fw::MessageMap* GetMessageMap() const override;

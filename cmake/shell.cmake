@@ -41,7 +41,10 @@ add_library(velmor_shell STATIC
     remote/Connection.cpp
     remote/CurrentMetrics.cpp
     remote/HttpRequestReader.cpp
+    remote/MetricsEndpoint.cpp
+    remote/MetricsHandler.cpp
     remote/MetricsHttp.cpp
+    remote/MetricsSettings.cpp
     remote/MetricsText.cpp
     remote/RconHandler.cpp
     remote/RconPacket.cpp

@@ -82,6 +82,11 @@ bool MetricsHttp::Receive(std::string_view bytes, std::string& reply) {
     return !m_closing;
 }
 
+std::string MetricsHttp::Refused() const {
+    if (m_reader.Current() != http::RequestReader::State::kRefused) return {};
+    return std::to_string(m_reader.RefusalStatus()) + ' ' + m_reader.RefusalReason();
+}
+
 void MetricsHttp::Answer(const http::RequestHead& head, std::string& reply) {
     const bool close = !head.keepAlive;
     if (head.path != kMetricsPath)

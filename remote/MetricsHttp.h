@@ -31,6 +31,10 @@ public:
     // True while part of a request head has arrived and waits for the rest
     // (the socket core's time limit for a slow sender runs meanwhile).
     bool InsideRequest() const { return m_started; }
+    // Once Receive has returned false: the status and reason of a refused
+    // head ("414 request line longer than 8 KiB"); "" when the request
+    // itself ended the connection.
+    std::string Refused() const;
 
 private:
     void Answer(const http::RequestHead& head, std::string& reply);

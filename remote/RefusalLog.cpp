@@ -9,6 +9,7 @@ namespace {
 const char* const kNouns[] = {
     "refused connections", "malformed packets", "packets before signing in",
     "sign-in time-outs",   "wrong passwords",   "lock-outs",
+    "refused requests",    "request time-outs",
 };
 static_assert(std::size(kNouns) == static_cast<std::size_t>(Refusal::kKinds));
 

@@ -23,6 +23,8 @@ enum class Refusal {
     kSignInTime,     // not signed in on time
     kWrongPassword,
     kLockOut,        // an address locked out
+    kBadRequest,     // an HTTP request head refused
+    kRequestTime,    // an HTTP request not sent whole on time
     kKinds
 };
 

@@ -255,13 +255,15 @@ void SocketServer::CloseQuiet(std::uint64_t now) {
     for (const auto& connection : m_connections) {
         if (connection->Closed()) continue;
         if (!connection->signedIn && now - connection->AcceptedAt() >= m_limits.signInTime) {
-            Refuse(*connection, Refusal::kSignInTime,
-                   "closed: not signed in within " + std::to_string(m_limits.signInTime / 1000) + " s");
+            Refuse(*connection, m_limits.lateKind,
+                   std::string("closed: ") + m_limits.lateWhy + " within " +
+                       std::to_string(m_limits.signInTime / 1000) + " s");
         } else if (connection->signedIn && m_limits.idleTime && !connection->busy &&
                    now - connection->LastHeard() >= m_limits.idleTime) {
             const std::uint64_t minutes = m_limits.idleTime / 60'000;
-            Close(*connection, "closed: nothing heard for " + std::to_string(minutes) +
-                                   (minutes == 1 ? " minute" : " minutes"));
+            Close(*connection, !m_limits.logSessions ? std::string()
+                                                     : "closed: nothing heard for " + std::to_string(minutes) +
+                                                           (minutes == 1 ? " minute" : " minutes"));
         }
     }
 }
@@ -276,7 +278,7 @@ void SocketServer::Send(Connection& connection, std::string packet) {
     if (!connection.Send(std::move(packet))) {
         Close(connection, {}, true);
     } else if (connection.Unsent() > m_limits.mostUnsent) {
-        Close(connection,
+        Refuse(connection, Refusal::kConnection,
               "closed: over " + std::to_string(m_limits.mostUnsent) + " bytes unsent (the client does not read)",
               true);
     }
@@ -288,7 +290,7 @@ void SocketServer::Close(Connection& connection, const std::string& why, bool ab
     if (!why.empty())
         Logf(LogCategory::Info, "%s: %s %s%s", m_name.c_str(), connection.Peer().c_str(), why.c_str(),
              connection.signedIn ? "" : more.c_str());
-    if (connection.signedIn)
+    if (connection.signedIn && m_limits.logSessions)
         Logf(LogCategory::Info, "%s: %s signed out%s", m_name.c_str(), connection.Peer().c_str(), more.c_str());
     connection.Close(abortive);
     --m_counters.connectionsOpen;
@@ -296,7 +298,7 @@ void SocketServer::Close(Connection& connection, const std::string& why, bool ab
 
 void SocketServer::Refuse(Connection& connection, Refusal kind, const std::string& why, bool abortive) {
     if (connection.Closed()) return;
-    if (connection.signedIn) {
+    if (connection.signedIn && m_limits.logSessions) {
         Close(connection, why, abortive);
         return;
     }
@@ -314,7 +316,7 @@ void SocketServer::SignedIn(Connection& connection) {
     connection.signedIn = true;
     connection.PrepareForReplies();
     ++m_counters.signIns;
-    Logf(LogCategory::Info, "%s: %s signed in", m_name.c_str(), connection.Peer().c_str());
+    if (m_limits.logSessions) Logf(LogCategory::Info, "%s: %s signed in", m_name.c_str(), connection.Peer().c_str());
 }
 
 void SocketServer::Resume(Connection& connection) {

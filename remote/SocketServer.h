@@ -32,6 +32,13 @@ struct ServerLimits {
     std::uint64_t signInTime = 10'000;         // a connection not signed in by then is closed
     std::uint64_t idleTime = 0;                // a signed-in one quiet this long is closed; 0 = never
     std::size_t mostUnsent = 1024 * 1024;      // a client that does not read is closed at this
+    // What a connection closed at signInTime failed to do, for its line.
+    const char* lateWhy = "not signed in";
+    Refusal lateKind = Refusal::kSignInTime;
+    // Sign-ins, sign-outs and idle closes logged, and a signed-in client's
+    // refusals whole; off for a protocol whose "sign-in" is only its first
+    // request answered, whose clients all stay strangers to the log.
+    bool logSessions = true;
 };
 
 // What the server has seen, for anyone to read at any time (the metrics
@@ -85,7 +92,7 @@ public:
     // Closes, logging `why` first when given; a signed-in client signs out.
     void Close(Connection& connection, const std::string& why, bool abortive = false);
     // Closes for something a stranger did: logged within the refusal log's
-    // limits (whole for a signed-in client).
+    // limits (whole for a signed-in client, where sign-ins are logged).
     void Refuse(Connection& connection, Refusal kind, const std::string& why, bool abortive = true);
     // Logs "<name>: <line>" within the refusal log's limits.
     void NoteRefusal(std::uint32_t address, Refusal kind, const std::string& line);

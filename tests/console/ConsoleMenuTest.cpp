@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -241,11 +242,13 @@ TEST_F(ConsoleMenu, GameItemsOrderNowAndWebSiteChangeNothing) {
 // The Statistics item, after commands from all three sources, property
 // calls, a cut line and a command that holds the console 300 ms, with the
 // engine taking 5 ms in every tick. The figures the block gives are checked
-// against what the test did and against the log file itself.
+// against what the test did, against the log file itself, and against the
+// metrics endpoint scraped right after the block.
 TEST(ConsoleStatistics, TheBlockShowsTheTicksCommandsLogAndMemoryTheShellHad) {
     constexpr char kPassword[] = "Statistics-test-password";
     ScratchTree tree("menu-statistics");
-    tree.Write("System\\Velmor.ini", std::string("[RemoteConsole]\r\nPassword=") + kPassword + "\r\nPort=0\r\n");
+    tree.Write("System\\Velmor.ini",
+               std::string("[RemoteConsole]\r\nPassword=") + kPassword + "\r\nPort=0\r\n[Metrics]\r\nPort=0\r\n");
     tree.Write("System\\recorder.cmds", "rec.ontick rec.sleep 5\n");
     ASSERT_TRUE(vt::RegisterShell(tree));
     // Started as OLE starts it, so that it serves automation clients too.
@@ -253,6 +256,9 @@ TEST(ConsoleStatistics, TheBlockShowsTheTicksCommandsLogAndMemoryTheShellHad) {
     ASSERT_TRUE(shell.WaitEngineStarted());
     const std::uint16_t port = vt::ListeningPort(shell);
     ASSERT_NE(port, 0);
+    const std::uint16_t metricsPort =
+        vt::ListeningPort(shell, std::chrono::seconds(30), "INFO: Metrics endpoint listening on 127.0.0.1:");
+    ASSERT_NE(metricsPort, 0);
 
     shell.Command("rec.log 1 " + std::string(300, 'x'));  // the echo and the line: both cut
     shell.Command("rec.sleep 300");
@@ -271,6 +277,10 @@ TEST(ConsoleStatistics, TheBlockShowsTheTicksCommandsLogAndMemoryTheShellHad) {
     ::Sleep(4000);
     ASSERT_TRUE(shell.MenuCommand(ID_LOG_STATISTICS));
     const vt::MemorySample memory = shell.Memory();  // read from outside, a moment later
+    const vt::ChildResult scrape =
+        vt::RunHostCommand("curl -sf http://127.0.0.1:" + std::to_string(metricsPort) + "/metrics", "/",
+                           std::string(VELMOR_SCRATCH_ROOT) + "/menu-statistics-scrape");
+    ASSERT_TRUE(scrape.finished && scrape.exitCode == 0) << scrape.err;
     ASSERT_TRUE(shell.Close());
 
     const std::string log = tree.Read("System\\Velmor.log");
@@ -305,6 +315,12 @@ TEST(ConsoleStatistics, TheBlockShowsTheTicksCommandsLogAndMemoryTheShellHad) {
 
     // Typed into the console: the two commands above, nothing else.
     EXPECT_EQ(block[3], "INFO: Commands: console 2, automation 1, remote 1; property requests 1, property data 1");
+    // The endpoint, a moment later, gives the same counts.
+    for (const char* series : {"velmor_commands_total{source=\"console\"} 2\n",
+                               "velmor_commands_total{source=\"automation\"} 1\n",
+                               "velmor_commands_total{source=\"remote\"} 1\n", "velmor_property_requests_total 1\n",
+                               "velmor_property_data_total 1\n", "velmor_log_lines_cut_total 2\n"})
+        EXPECT_NE(scrape.out.find(std::string("\n") + series), std::string::npos) << series << scrape.out;
 
     // The log: the two cut lines, and every byte of the file before the block.
     unsigned long long lines = 0, cut = 0, bytes = 0;

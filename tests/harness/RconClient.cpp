@@ -144,8 +144,7 @@ std::optional<std::string> RconClient::Command(const std::string& text, std::int
     return reply->body;
 }
 
-std::uint16_t ListeningPort(ShellProcess& shell, std::chrono::milliseconds timeout) {
-    const std::string mark = "INFO: Remote console listening on 127.0.0.1:";
+std::uint16_t ListeningPort(ShellProcess& shell, std::chrono::milliseconds timeout, const std::string& mark) {
     std::uint16_t port = 0;
     WaitUntil(
         [&] {

@@ -57,8 +57,12 @@ private:
     bool m_ended = false;
 };
 
-// The port of the pane's line "INFO: Remote console listening on
-// 127.0.0.1:<port>", waiting for it; 0 when it does not come.
-std::uint16_t ListeningPort(ShellProcess& shell, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+inline constexpr char kRemoteConsoleListening[] = "INFO: Remote console listening on 127.0.0.1:";
+
+// The port of the pane's line "<mark><port>" ("INFO: Remote console
+// listening on 127.0.0.1:<port>" unless told), waiting for it; 0 when it
+// does not come.
+std::uint16_t ListeningPort(ShellProcess& shell, std::chrono::milliseconds timeout = std::chrono::seconds(30),
+                            const std::string& mark = kRemoteConsoleListening);
 
 }  // namespace vt
