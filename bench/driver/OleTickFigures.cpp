@@ -11,6 +11,7 @@
 #include "OleString.h"
 #include "EditorClient.h"
 #include "Floors.h"
+#include "MetricsClient.h"
 #include "Harness.h"
 #include "Interleave.h"
 #include "Stats.h"
@@ -79,6 +80,8 @@ Measured MeasureShell(const Paths& paths, OleShell& server, const CLSID& clsid, 
     constexpr auto kCloseTimeout = std::chrono::seconds(30);
     Measured measured;
     Journal& journal = server.EngineJournal();
+    const std::uint16_t port = FreeLoopbackPort();
+    server.Tree().Write("System\\Velmor.ini", MetricsSettings(port));
     std::optional<EditorClient> first;
     first.emplace();
     {
@@ -127,7 +130,8 @@ Measured MeasureShell(const Paths& paths, OleShell& server, const CLSID& clsid, 
     // first window starts at once, so that it holds what the load left queued.
     const int pairs = TickWindowPairs(seconds);
     TimerFloorRun floor(paths, TickFloorSeconds(pairs, 0, {}), 0);
-    measured.after = RunTickWindows(journal, floor, pairs, {}, 0);
+    ShellLatenessScraper scraper(port);
+    measured.after = RunTickWindows(journal, floor, pairs, {}, 0, [&scraper] { return scraper(); });
     server.CloseConsole(kCloseTimeout);
     return measured;
 }
