@@ -12,7 +12,6 @@
 #include "MetricsClient.h"
 #include "TickWindows.h"
 #include "Stats.h"
-#include "TickLateness.h"
 #include "TickStats.h"
 
 namespace bench {
