@@ -111,6 +111,10 @@ void AddLatenessRows(ResultTable& table, const std::string& load, const TickWind
     const double floorMedian = QuantileMs(floor, 0.5);
     table.Add({"tick lateness median, " + load + source + " (ms)", Fixed(shellMedian, 2), Fixed(floorMedian, 2),
                RatioText(shellMedian, floorMedian), "", "info"});
+    const double shellMean = shell.count ? shell.sumSeconds * 1000 / static_cast<double>(shell.count) : 0;
+    const double floorMean = floor.count ? floor.sumSeconds * 1000 / static_cast<double>(floor.count) : 0;
+    table.Add({"tick lateness mean, " + load + source + " (ms)", Fixed(shellMean, 3), Fixed(floorMean, 3),
+               RatioText(shellMean, floorMean), "", "info"});
     AddPooledRow(table, "tick lateness p99, " + load + source + " (ms)", QuantileMs(shell, 0.99),
                  QuantileMs(floor, 0.99), PairedLateness(windows), 2, factor);
 }
