@@ -20,6 +20,9 @@ static_assert(kFirstConnectionIndex + 62 <= WSA_MAXIMUM_WAIT_EVENTS);
 // even when no FD_ACCEPT came (Wine does not always signal one again while
 // connections still wait).
 constexpr std::uint64_t kLongestWait = 250;
+// How soon the handler is asked again while work of its waits (a post that
+// found the GUI thread's queue full).
+constexpr std::uint64_t kRetryWait = 20;
 
 }  // namespace
 
@@ -132,7 +135,7 @@ void SocketServer::Run() {
         m_firstTurn = count ? (m_firstTurn + 1) % count : 0;
         CloseQuiet(now);
         LogDueRefusals(now, false);
-        if (m_handler.Poll()) again = true;
+        m_stranded = m_handler.Poll();
         std::erase_if(m_connections, [](const auto& connection) { return connection->Closed(); });
         for (const auto& connection : m_connections)
             if (connection->again) again = true;
@@ -142,7 +145,7 @@ void SocketServer::Run() {
 }
 
 DWORD SocketServer::WaitTime(std::uint64_t now) const {
-    std::uint64_t deadline = now + kLongestWait;
+    std::uint64_t deadline = now + (m_stranded ? kRetryWait : kLongestWait);
     for (const auto& connection : m_connections) {
         if (!connection->signedIn)
             deadline = std::min(deadline, connection->AcceptedAt() + m_limits.signInTime);

@@ -128,6 +128,7 @@ private:
     std::vector<std::unique_ptr<Connection>> m_connections;
     std::uint64_t m_nextSerial = 1;
     std::size_t m_firstTurn = 0;  // who goes first in a round, in turn
+    bool m_stranded = false;      // the handler's Poll wants another round soon
     RefusalLog m_refusals;
     std::atomic<bool> m_stop{false};
     fw::UniqueHandle m_thread;
