@@ -69,5 +69,4 @@ bool MetricsHandler::Poll() {
     return false;
 }
 
-
 }  // namespace remote

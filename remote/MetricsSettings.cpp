@@ -24,7 +24,7 @@ SettingsVerdict ReadMetricsSettings(const char* iniPath, MetricsSettings& settin
     const std::string port = ReadValue(iniPath, "Port");
     if (port.empty()) return SettingsVerdict::kOff;
     unsigned long number = 0;
-    bool digits = port.size() <= 5;
+    bool digits = port.size() <= 9;
     for (const char c : port) {
         digits = digits && c >= '0' && c <= '9';
         if (digits) number = number * 10 + static_cast<unsigned long>(c - '0');

@@ -345,12 +345,12 @@ TEST_F(RemoteConsole, ZTheCloseEndsEveryConnectionAndRunsNoWaitingCommand) {
     }
 }
 
-// Wrong settings leave the remote console off with one line, and the shell
-// goes on.
+// Wrong settings leave the remote console and the metrics endpoint off with
+// one line each, and the shell goes on.
 TEST(RemoteConsoleSettings, AnUnusablePortLeavesItOffWithOneLine) {
     vt::ScratchTree tree("remote-console-wrong");
-    tree.Write("System\\Velmor.ini",
-               std::string("[RemoteConsole]\r\nPassword=") + kPassword + "\r\nPort=70000\r\n");
+    tree.Write("System\\Velmor.ini", std::string("[RemoteConsole]\r\nPassword=") + kPassword +
+                                          "\r\nPort=70000\r\n[Metrics]\r\nPort=abc\r\n");
     vt::ShellProcess shell(vt::StartIn(tree));
     ASSERT_TRUE(shell.WaitEngineStarted());
     ASSERT_TRUE(shell.TryCommand("rec.log 1 the shell goes on"));
@@ -359,6 +359,8 @@ TEST(RemoteConsoleSettings, AnUnusablePortLeavesItOffWithOneLine) {
     EXPECT_EQ(vt::CountPrefix(pane, "INFO: Remote console"), 1);
     EXPECT_NE(vt::IndexOf(pane, "INFO: Remote console off: Port \"70000\" is not a port number (0 to 65535) "),
               -1);
+    EXPECT_EQ(vt::CountPrefix(pane, "INFO: Metrics endpoint"), 1);
+    EXPECT_NE(vt::IndexOf(pane, "INFO: Metrics endpoint off: Port \"abc\" is not a port number (0 to 65535) "), -1);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
-// A seeded mutation fuzzer against the real shell's remote console. Its
-// corpus is valid sessions; its mutations are bit flips, size fields that lie
-// (huge and negative ones too), truncation, a split at every byte and many
-// sessions in one send. Over 20,000 sessions come from three addresses that
-// do not know the password, and a few from one that does. Afterwards the
-// shell runs with its ticks kept, the administrator gets in, the log grew
+// A seeded mutation fuzzer against the real shell's remote console and its
+// metrics endpoint. Its corpus is valid sessions; its mutations are bit
+// flips, size fields that lie (huge and negative ones too; for HTTP, runs
+// about as long as a request head may be), truncation, a split at every byte
+// and many sessions in one send. Over 20,000 RCON sessions come from three
+// addresses that do not know the password, a few from one that does, and
+// 3,000 HTTP sessions from a fourth. Afterwards the shell runs with its ticks
+// kept, the administrator gets in, a scrape is answered, the log grew
 // little, and the memory is where it was. The seed is printed, and
 // VELMOR_FUZZ_SEED repeats a run.
 #include <gtest/gtest.h>
@@ -20,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "RconClient.h"
 #include "ScratchTree.h"
 #include "ShellProcess.h"
@@ -34,6 +37,7 @@ constexpr char kPassword[] = "Remote-fuzz-test-password";
 constexpr std::int32_t kAuth = 3, kExec = 2, kResponse = 0;
 constexpr int kHostileSessions = 6800;  // from each of three addresses
 constexpr int kSignedInSessions = 12;
+constexpr int kHttpSessions = 3000;
 
 std::int32_t SizeAt(const std::string& bytes, std::size_t at) {
     std::int32_t size;
@@ -50,6 +54,19 @@ std::vector<std::string> Corpus() {
         RconBytes(4, kResponse, ""),
         RconBytes(5, kExec, "rec.journal fuzz") + RconBytes(6, kExec, "rec.journal fuzz again"),
         RconBytes(7, kResponse, "") + RconBytes(8, kResponse, "") + RconBytes(9, kExec, ""),
+    };
+}
+
+// Valid HTTP sessions: requests alone and several on one connection.
+std::vector<std::string> HttpCorpus() {
+    return {
+        "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n",
+        "GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n",
+        "GET /metrics?x=1 HTTP/1.0\r\n\r\n",
+        "GET /other HTTP/1.1\r\nHost: x\r\n\r\nHEAD /metrics HTTP/1.1\r\nHost: x\r\n\r\n",
+        "GET /metrics HTTP/1.1\r\nHost: x\r\nAccept: text/plain\r\nUser-Agent: fuzz\r\n\r\n"
+        "GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n",
+        "POST /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n",
     };
 }
 
@@ -82,6 +99,35 @@ public:
                 bytes.insert(bytes.begin() + Below(static_cast<int>(bytes.size()) + 1), static_cast<char>(Below(256)));
                 break;
             default:  // more of the same in one send
+                bytes += bytes.substr(0, static_cast<std::size_t>(Below(static_cast<int>(bytes.size()) + 1)));
+                break;
+            }
+        }
+    }
+
+    // The same for an HTTP request head, where runs of one character about
+    // as long as a head may be stand for the size fields that lie.
+    void MutateHead(std::string& bytes) {
+        for (int count = 1 + Below(3); count > 0 && !bytes.empty(); --count) {
+            switch (Below(5)) {
+            case 0:
+                bytes[static_cast<std::size_t>(Below(static_cast<int>(bytes.size())))] ^=
+                    static_cast<char>(1 << Below(8));
+                break;
+            case 1: {
+                static constexpr char kRunOf[] = "a :/\r\n\t%";
+                const int length = Below(2) ? 8192 - Below(64) : 8192 + Below(64);
+                bytes.insert(static_cast<std::size_t>(Below(static_cast<int>(bytes.size()) + 1)),
+                             static_cast<std::size_t>(length), kRunOf[Below(sizeof kRunOf - 1)]);
+                break;
+            }
+            case 2:
+                bytes.resize(static_cast<std::size_t>(Below(static_cast<int>(bytes.size()))));
+                break;
+            case 3:
+                bytes.insert(bytes.begin() + Below(static_cast<int>(bytes.size()) + 1), static_cast<char>(Below(256)));
+                break;
+            default:
                 bytes += bytes.substr(0, static_cast<std::size_t>(Below(static_cast<int>(bytes.size()) + 1)));
                 break;
             }
@@ -144,11 +190,14 @@ TEST(RemoteFuzz, TwentyThousandMutatedSessionsLeaveTheShellAsItWas) {
 
     vt::ScratchTree tree("remote-fuzz");
     tree.Write("System\\Velmor.ini",
-               std::string("[RemoteConsole]\r\nPassword=") + kPassword + "\r\nPort=0\r\nIdleMinutes=1\r\n");
+               std::string("[RemoteConsole]\r\nPassword=") + kPassword +
+                   "\r\nPort=0\r\nIdleMinutes=1\r\n[Metrics]\r\nPort=0\r\n");
     vt::ShellProcess shell(vt::StartIn(tree));
     ASSERT_TRUE(shell.WaitEngineStarted());
     const std::uint16_t port = vt::ListeningPort(shell);
     ASSERT_NE(port, 0);
+    const std::uint16_t metricsPort = vt::ListeningPort(shell, 30s, "INFO: Metrics endpoint listening on 127.0.0.1:");
+    ASSERT_NE(metricsPort, 0);
     vt::RconClient idle(port);  // signed in, then silent: closed after a minute
     ASSERT_TRUE(idle.SignIn(kPassword));
     const auto idleSince = std::chrono::steady_clock::now();
@@ -175,6 +224,15 @@ TEST(RemoteFuzz, TwentyThousandMutatedSessionsLeaveTheShellAsItWas) {
     const char* addresses[] = {"127.0.0.21", "127.0.0.22", "127.0.0.23"};
     for (unsigned a = 0; a < 3; ++a)
         attackers.emplace_back(hostile, addresses[a], seed * 4 + a + 1, kHostileSessions);
+    attackers.emplace_back([&] {
+        const std::vector<std::string> heads = HttpCorpus();
+        Mutator mutator(seed * 4 + 5);
+        for (int i = 0; i < kHttpSessions; ++i) {
+            std::string bytes = heads[static_cast<std::size_t>(mutator.Below(static_cast<int>(heads.size())))];
+            mutator.MutateHead(bytes);
+            Session(metricsPort, "127.0.0.24", bytes, mutator.Below(20) == 0);
+        }
+    });
     // Meanwhile a few sessions that sign in and then go wrong.
     Mutator mutator(seed * 4 + 9);
     for (int i = 0; i < kSignedInSessions; ++i) {
@@ -195,6 +253,10 @@ TEST(RemoteFuzz, TwentyThousandMutatedSessionsLeaveTheShellAsItWas) {
     vt::RconClient admin(port);
     EXPECT_TRUE(admin.SignIn(kPassword));
     EXPECT_EQ(admin.Command("rec.journal admin after the fuzz"), "");
+    const vt::ChildResult scrape = vt::RunHostCommand(
+        "curl -s -o /dev/null -w '%{http_code}' http://127.0.0.1:" + std::to_string(metricsPort) + "/metrics", "/",
+        std::string(VELMOR_SCRATCH_ROOT) + "/remote-fuzz-scrape");
+    EXPECT_EQ(scrape.out, "200") << "a scrape after the fuzz: " << scrape.err;
     const vt::MemorySample after = shell.Memory();
     EXPECT_LE(after.privateKiB - before.privateKiB, 1024.0)
         << before.privateKiB << " KiB before, " << after.privateKiB << " KiB after";
@@ -219,7 +281,9 @@ TEST(RemoteFuzz, TwentyThousandMutatedSessionsLeaveTheShellAsItWas) {
     const int closed = vt::IndexOf(log, "INFO: Remote console closed");
     ASSERT_NE(begins, -1);
     ASSERT_NE(closed, -1);
-    EXPECT_LE(closed - begins - 1, 100) << "lines the fuzz added to the log";
+    const int metricsLines = vt::CountPrefix(log, "INFO: Metrics endpoint: ");
+    EXPECT_LE(closed - begins - 1 - metricsLines, 100) << "lines the RCON fuzz added to the log";
+    EXPECT_LE(metricsLines, 60) << "lines the HTTP fuzz added to the log";
     EXPECT_NE(vt::IndexOf(log, "INFO: Remote console: " + idle.Local() + " closed: nothing heard for 1 minute"),
               -1);
 }

@@ -10,6 +10,7 @@
 
 #include "Files.h"
 #include "ScratchTree.h"
+#include "remote/MetricsSettings.h"
 #include "remote/RefusalLog.h"
 #include "remote/RemoteSettings.h"
 #include "remote/SignInGuard.h"
@@ -178,6 +179,40 @@ TEST(Settings, EachFileGetsItsVerdict) {
     EXPECT_EQ(settings.address, 0u);
     EXPECT_EQ(settings.maxConnections, 62);
     EXPECT_EQ(settings.idleMinutes, 0);
+}
+
+// [Metrics]: on with a port, whatever else the file holds.
+TEST(Settings, TheMetricsSectionGetsItsVerdict) {
+    using remote::SettingsVerdict;
+    const std::string m = "[Metrics]\r\n";
+    const std::pair<std::string, std::pair<SettingsVerdict, std::string>> cases[] = {
+        {"[RemoteConsole]\r\nPort=9700\r\n", {SettingsVerdict::kOff, ""}},
+        {m + "Address=127.0.0.1\r\n", {SettingsVerdict::kOff, ""}},
+        {m + "Port=97OO\r\n", {SettingsVerdict::kWrong, "Port \"97OO\" is not a port number (0 to 65535)"}},
+        {m + "Port=65536\r\n", {SettingsVerdict::kWrong, "Port \"65536\" is not a port number (0 to 65535)"}},
+        {m + "Port=" + std::string(70, '1') + "\r\n",
+         {SettingsVerdict::kWrong, "Port \"" + std::string(63, '1') + "\" is not a port number (0 to 65535)"}},
+        {m + "Port=9700\r\nAddress=127.1\r\n", {SettingsVerdict::kWrong, "Address \"127.1\" is not an IPv4 address"}},
+        {m + "Port=65535\r\n", {SettingsVerdict::kOn, ""}},
+    };
+    const std::string path = vt::ScratchDirectory("metrics-settings") + "\\Velmor.ini";
+    remote::MetricsSettings settings;
+    std::string why;
+    EXPECT_EQ(remote::ReadMetricsSettings(path.c_str(), settings, why), SettingsVerdict::kOff) << "no file";
+    for (const auto& [file, expected] : cases) {
+        vt::WriteFile(path, file);
+        why.clear();
+        EXPECT_EQ(remote::ReadMetricsSettings(path.c_str(), settings, why), expected.first) << file;
+        EXPECT_EQ(why, expected.second) << file;
+    }
+    vt::WriteFile(path, m + "Port=0\r\nAddress=0.0.0.0\r\n");
+    ASSERT_EQ(remote::ReadMetricsSettings(path.c_str(), settings, why), SettingsVerdict::kOn);
+    EXPECT_EQ(settings.port, 0);
+    EXPECT_EQ(settings.address, 0u);
+    vt::WriteFile(path, m + "Port=9700\r\n");
+    ASSERT_EQ(remote::ReadMetricsSettings(path.c_str(), settings, why), SettingsVerdict::kOn);
+    EXPECT_EQ(settings.port, 9700);
+    EXPECT_EQ(settings.address, 0x7F000001u);
 }
 
 }  // namespace
