@@ -2,7 +2,7 @@
 //
 //   --seconds N        ticks counted on each side of each tick run, in
 //                      alternating windows of 2.8 s (default 60)
-//   --only LIST        comma-separated groups: tick,oletick,startup,log,editor,memory,measure,rcon
+//   --only LIST        comma-separated groups: tick,oletick,startup,log,editor,memory,measure,rcon,metrics
 //                      (default all; log, editor and memory share one shell run)
 //   --log-lines A,B    the two log bursts (default 10000,1000000)
 //   --log-budget S     the large burst is left out if the small one shows it
@@ -23,7 +23,7 @@ namespace bench {
 
 struct Options {
     double seconds = 60;
-    std::set<std::string> groups{"tick", "oletick", "startup", "log", "editor", "memory", "measure", "rcon"};
+    std::set<std::string> groups{"tick", "oletick", "startup", "log", "editor", "memory", "measure", "rcon", "metrics"};
     long long smallBurst = 10000;
     long long largeBurst = 1000000;
     long long logBudgetSeconds = 1200;

@@ -9,6 +9,7 @@
 #include "Floors.h"
 #include "Harness.h"
 #include "Interleave.h"
+#include "MetricsClient.h"
 #include "TickWindows.h"
 #include "Stats.h"
 #include "TickStats.h"
@@ -62,8 +63,9 @@ bool AddWindowRows(ResultTable& table, PlotData& plot, const std::string& load, 
         return false;
     }
     AddPaceRows(table, load, shell, floor, tolerance);
-    AddPooledRow(table, "tick interval error p99, " + load + " (ms)", shell.p99ErrorMs, floor.p99ErrorMs,
-                 PairedTicks(windows, TickErrorP99), 2, kFloorFactor);
+    AddLatenessRows(table, load, windows, kFloorFactor);
+    AddPooledRow(table, "tick interval error p99, " + load + ", across processes (ms)", shell.p99ErrorMs,
+                 floor.p99ErrorMs, PairedTicks(windows, TickErrorP99), 2, 0);
     plot.AddTickSeries("floor-" + name, "floor, beside the shell, " + load, floor);
     plot.AddTickSeries("shell-" + name, "shell, " + load, shell);
     return true;
@@ -83,13 +85,17 @@ void IdleAndBusy(const Paths& paths, const Options& options, ResultTable& table,
         Announce(load, pairs);
         const std::string commands = busyMs ? "ontick rec.sleep " + std::to_string(busyMs) + "\n" : "";
         const ScratchTree tree = StartTree("tick-" + name, commands);
+        const std::uint16_t port = FreeLoopbackPort();
+        tree.Write("System\\Velmor.ini", MetricsSettings(port));
         ShellProcess run(tree);
         if (!run.WaitEngineStarted(kStartTimeout)) {
             Failed(table, load, "the shell did not start");
             continue;
         }
+        ShellLatenessScraper scraper(port);
         TimerFloorRun floor(paths, TickFloorSeconds(pairs, kStartSettleSeconds, {}), busyMs);
-        const TickWindows windows = RunTickWindows(run.EngineJournal(), floor, pairs, {}, kStartSettleSeconds);
+        const TickWindows windows = RunTickWindows(run.EngineJournal(), floor, pairs, {}, kStartSettleSeconds,
+                                                   [&scraper] { return scraper(); });
         if (!run.Close(std::chrono::seconds(30))) run.Kill();
         AddWindowRows(table, plot, load, name, windows, kPaceTolerance);
     }
@@ -98,6 +104,8 @@ void IdleAndBusy(const Paths& paths, const Options& options, ResultTable& table,
 void UnderExecLoad(const Paths& paths, const Options& options, ResultTable& table, PlotData& plot) {
     const std::string load = "Exec loop";
     const ScratchTree tree = StartTree("tick-exec", "");
+    const std::uint16_t port = FreeLoopbackPort();
+    tree.Write("System\\Velmor.ini", MetricsSettings(port));
     CLSID clsid{};
     std::string why;
     if (!AutomationReady(tree, clsid, why)) {
@@ -130,8 +138,10 @@ void UnderExecLoad(const Paths& paths, const Options& options, ResultTable& tabl
                             client.Pause();
                             calls += client.Calls() - callsAtOn;
                         }};
+    ShellLatenessScraper scraper(port);
     TimerFloorRun floor(paths, TickFloorSeconds(pairs, kStartSettleSeconds, execLoop), 0);
-    const TickWindows windows = RunTickWindows(run.EngineJournal(), floor, pairs, execLoop, kStartSettleSeconds);
+    const TickWindows windows = RunTickWindows(run.EngineJournal(), floor, pairs, execLoop, kStartSettleSeconds,
+                                               [&scraper] { return scraper(); });
     client.Stop();
     if (!run.Close(std::chrono::seconds(30))) run.Kill();
     if (!AddWindowRows(table, plot, load, "exec", windows, kPaceTolerance)) return;

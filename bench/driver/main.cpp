@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "MeasureCostFigures.h"
+#include "MetricsFigures.h"
 #include "OleTickFigures.h"
 #include "Options.h"
 #include "Paths.h"
@@ -52,6 +53,10 @@ int main(int argc, char** argv) {
         }
         if (options.Wants("rcon")) {
             bench::RunRconFigures(paths, options, table);
+            save();
+        }
+        if (options.Wants("metrics")) {
+            bench::RunMetricsFigures(paths, options, table);
             save();
         }
     } catch (const std::exception& error) {
